@@ -1,0 +1,55 @@
+#pragma once
+// The console front end: commands over the same engine the window uses. The
+// platform-specific mains parse their own options, build a platform::System
+// and hand it to RunCli.
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "platform/System.h"
+
+namespace cli {
+
+// Exit statuses shared by all commands.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFound = 1;  // something was found / is missing, by command
+inline constexpr int kExitError = 2;
+
+struct Console {
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// One subcommand: its parser and what it does once the platform exists.
+struct Command {
+    CLI::App* parser = nullptr;
+    std::function<int(platform::System&, Console&)> run;
+};
+
+class CommandSet {
+public:
+    explicit CommandSet(CLI::App& app) : app_(app) {}
+    CLI::App& app() { return app_; }
+    // Registers `run` for `parser` (a subcommand, possibly nested).
+    void Add(CLI::App* parser, std::function<int(platform::System&, Console&)> run) {
+        commands_.push_back({parser, std::move(run)});
+    }
+    // Runs the command that was parsed; kExitError with a message when none.
+    int Run(platform::System& system, Console& console) const;
+
+private:
+    CLI::App& app_;
+    std::vector<Command> commands_;
+};
+
+// Adds every command of the program to `commands`.
+void AddAllCommands(CommandSet& commands);
+
+// Command groups, one file each.
+void AddSettingsCommands(CommandSet& commands);
+
+}  // namespace cli

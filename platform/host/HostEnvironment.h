@@ -1,0 +1,35 @@
+#pragma once
+// A described machine for offline work: Windows-like defaults that a caller
+// can change variable by variable.
+#include <map>
+#include <string>
+
+#include "platform/Environment.h"
+#include "platform/Text.h"
+
+namespace platform::host {
+
+class HostEnvironment : public Environment {
+public:
+    // Defaults of a stock installation on drive C: with a user named "user".
+    HostEnvironment();
+
+    // Sets an environment string (names are case-insensitive). "SystemRoot"
+    // moves the Windows and system folders with it.
+    void SetVariable(std::string_view name, std::string_view value);
+    // Looks up a variable; empty when undefined.
+    std::string Variable(std::string_view name) const;
+    void SetUserSid(std::string sid) { sid_ = std::move(sid); }
+
+    std::string WindowsFolder() override;
+    std::string SystemFolder() override;
+    bool ExpandEnvironmentStrings(std::string_view text, std::string* expanded) override;
+    std::string ProgramFilesFolder() override;
+    std::string UserSid() override { return sid_; }
+
+private:
+    std::map<std::string, std::string, text::LessNoCase> variables_;
+    std::string sid_;
+};
+
+}  // namespace platform::host

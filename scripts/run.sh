@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the Windows programs and runs them under Wine in a private demo
+# prefix (build/demo-prefix), never the user's own ~/.wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+./scripts/setup.sh
+echo "== building the Windows programs"
+cmake --preset windows >build/windows-configure.log 2>&1 || { cat build/windows-configure.log; exit 1; }
+cmake --build --preset windows --target bxcli >build/windows-build.log 2>&1 ||
+    { tail -n 60 build/windows-build.log; exit 1; }
+
+export WINEPREFIX="$root/build/demo-prefix" WINEDEBUG=-all
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== creating the demo Wine prefix $WINEPREFIX"
+    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w
+    # Z: is the whole Linux file system; the demo stays inside the prefix.
+    rm -f "$WINEPREFIX/dosdevices/z:"
+fi
+program_dir="$WINEPREFIX/drive_c/Program Files/Brindlex"
+mkdir -p "$program_dir"
+cp build/windows/cli/bxcli.exe "$program_dir/"
+bxcli() { /usr/lib/wine/wine64 "C:\\Program Files\\Brindlex\\bxcli.exe" "$@"; }
+
+echo "== bxcli.exe settings defaults"
+bxcli settings defaults
+echo "== bxcli.exe settings get rfp"
+bxcli settings get rfp
+/usr/lib/wine/wineserver -w
