@@ -20,6 +20,7 @@ int CommandSet::Run(platform::System& system, Console& console) const {
 
 void AddAllCommands(CommandSet& commands) {
     AddSettingsCommands(commands);
+    AddDbCommands(commands);
 }
 
 }  // namespace cli

@@ -22,6 +22,11 @@ inline constexpr int kExitError = 2;
 struct Console {
     std::ostream& out;
     std::ostream& err;
+    // Turns a file named on the command line into a path the platform's file
+    // system understands.
+    std::function<std::string(const std::string&)> resolvePath = [](const std::string& path) {
+        return path;
+    };
 };
 
 // One subcommand: its parser and what it does once the platform exists.
@@ -51,5 +56,6 @@ void AddAllCommands(CommandSet& commands);
 
 // Command groups, one file each.
 void AddSettingsCommands(CommandSet& commands);
+void AddDbCommands(CommandSet& commands);
 
 }  // namespace cli

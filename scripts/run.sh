@@ -21,7 +21,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 program_dir="$WINEPREFIX/drive_c/Program Files/Brindlex"
 mkdir -p "$program_dir"
-cp build/windows/cli/bxcli.exe "$program_dir/"
+cp build/windows/bin/bxcli.exe "$program_dir/"
 bxcli() { /usr/lib/wine/wine64 "C:\\Program Files\\Brindlex\\bxcli.exe" "$@"; }
 
 echo "== bxcli.exe settings defaults"

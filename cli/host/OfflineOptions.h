@@ -32,6 +32,10 @@ bool ParseDriveMapping(const std::string& mapping, char* letter, std::string* fo
 // are reached through drive Z:, the whole host file system, as under Wine.
 std::string HostPathToWindows(const std::string& hostPath);
 
+// A file named on the command line: a Windows path ("C:\\x") stays as it is;
+// a host path is taken through drive Z:.
+std::string ResolveCommandLinePath(const std::string& path);
+
 // The host platform as the options describe it.
 class OfflineSystem {
 public:

@@ -1,6 +1,6 @@
 // bxcli.exe: the console front end on Windows, over the real registry and
 // file system.
-#include <windows.h>
+#include "platform/win32/Windows.h"
 
 #include <iostream>
 #include <string>

@@ -18,12 +18,14 @@ HostEnvironment::HostEnvironment() : sid_("S-1-5-21-0-0-0-1000") {
         {"PUBLIC", "C:\\Users\\Public"},
         {"USERNAME", "user"},
     };
-    for (const auto& [name, value] : defaults) variables_[name] = value;
+    for (const auto& [name, value] : defaults)
+        variables_[name] = value;
 }
 
 void HostEnvironment::SetVariable(std::string_view name, std::string_view value) {
     variables_[std::string(name)] = std::string(value);
-    if (text::EqualsNoCase(name, "SystemRoot")) variables_["windir"] = std::string(value);
+    if (text::EqualsNoCase(name, "SystemRoot"))
+        variables_["windir"] = std::string(value);
 }
 
 std::string HostEnvironment::Variable(std::string_view name) const {
@@ -35,7 +37,9 @@ std::string HostEnvironment::WindowsFolder() {
     return text::WithoutTrailingBackslash(Variable("SystemRoot"));
 }
 
-std::string HostEnvironment::SystemFolder() { return WindowsFolder() + "\\System32"; }
+std::string HostEnvironment::SystemFolder() {
+    return WindowsFolder() + "\\System32";
+}
 
 std::string HostEnvironment::ProgramFilesFolder() {
     return text::WithoutTrailingBackslash(Variable("ProgramFiles"));
@@ -47,9 +51,11 @@ bool HostEnvironment::ExpandEnvironmentStrings(std::string_view textIn, std::str
     std::size_t pos = 0;
     while (pos < textIn.size()) {
         std::size_t open = textIn.find('%', pos);
-        if (open == std::string_view::npos) break;
+        if (open == std::string_view::npos)
+            break;
         std::size_t close = textIn.find('%', open + 1);
-        if (close == std::string_view::npos) break;
+        if (close == std::string_view::npos)
+            break;
         out.append(textIn.substr(pos, open - pos));
         std::string_view name = textIn.substr(open + 1, close - open - 1);
         auto it = name.empty() ? variables_.end() : variables_.find(name);

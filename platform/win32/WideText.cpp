@@ -1,6 +1,6 @@
 #include "platform/win32/WideText.h"
 
-#include <windows.h>
+#include "platform/win32/Windows.h"
 
 namespace platform::win32 {
 

@@ -1,6 +1,6 @@
 #include "platform/win32/Win32Environment.h"
 
-#include <windows.h>
+#include "platform/win32/Windows.h"
 
 #include <sddl.h>
 #include <shlobj.h>
