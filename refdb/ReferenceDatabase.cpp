@@ -54,12 +54,13 @@ void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
     s = std::move(out);
 }
 
-std::string ExpandWith(std::string_view textIn, const FolderTable& folders) {
-    std::string out(textIn);
-    // Every macro starts with a colon; most texts have none past the drive.
-    if (out.find(':') == std::string::npos) return out;
-    for (int id : kReplaceOrder) ReplaceAll(out, kMacros[static_cast<std::size_t>(id)], folders[static_cast<std::size_t>(id)]);
-    return out;
+void ExpandInPlace(std::string& text, const FolderTable& folders) {
+    // Every macro starts with a colon; most texts have none.
+    if (text.find(':') == std::string::npos) return;
+    for (int id : kReplaceOrder) {
+        ReplaceAll(text, kMacros[static_cast<std::size_t>(id)],
+                   folders[static_cast<std::size_t>(id)]);
+    }
 }
 
 void ReduceDoubledBackslashes(std::string& s) { ReplaceAll(s, "\\\\", "\\"); }
@@ -94,12 +95,12 @@ std::string WithoutLastComponent(std::string_view path) {
 }
 
 // Turns every LF that does not follow a CR into CR LF.
-std::string NormalizeLineEnds(std::string_view in) {
+std::string NormalizeLineEnds(std::string in) {
     std::size_t bare = 0;
     for (std::size_t i = 0; i < in.size(); ++i) {
         if (in[i] == '\n' && (i == 0 || in[i - 1] != '\r')) ++bare;
     }
-    if (bare == 0) return std::string(in);
+    if (bare == 0) return in;
     std::string out;
     out.reserve(in.size() + bare);
     for (std::size_t i = 0; i < in.size(); ++i) {
@@ -224,14 +225,15 @@ void ReferenceDatabase::ComputeFolders() {
     sid_ = env.UserSid();
 }
 
-std::string ReferenceDatabase::ExpandPathMacros(std::string_view textIn) const {
-    return ExpandWith(textIn, pathFolders_);
+std::string ReferenceDatabase::ExpandPathMacros(std::string text) const {
+    ExpandInPlace(text, pathFolders_);
+    return text;
 }
 
-std::string ReferenceDatabase::ExpandRegistryMacros(std::string_view textIn) const {
-    std::string out = ExpandWith(textIn, registryFolders_);
-    if (out.find(':') != std::string::npos) ReplaceAll(out, kSid, sid_);
-    return out;
+std::string ReferenceDatabase::ExpandRegistryMacros(std::string text) const {
+    ExpandInPlace(text, registryFolders_);
+    if (text.find(':') != std::string::npos) ReplaceAll(text, kSid, sid_);
+    return text;
 }
 
 std::string IgnoreListPath(platform::System& system) {
@@ -340,7 +342,7 @@ private:
             }
             item.path = paths.empty() ? std::string() : std::move(paths[0]);
         } else {
-            item.path = db_.ExpandPathMacros(item.path);
+            item.path = db_.ExpandPathMacros(std::move(item.path));
             ReduceDoubledBackslashes(item.path);
         }
         entry.directories.push_back(std::move(item));
@@ -351,13 +353,14 @@ private:
         item.name = reader_.GetAttribute("NAME");
         item.md5 = reader_.GetAttribute("MD5");
         item.isLsp = reader_.GetAttribute("LSP") == "Yes";
+        const bool isExe = HasExeExtension(item.name);
         std::string path = reader_.GetAttribute("PATH");
         std::string exePath;
         bool inCache = false;
         if (text::EqualsNoCase(path, kIECache)) {
             inCache = true;
         } else if (path.find(kAllRoots) != std::string::npos) {
-            exePath = path;
+            if (isExe) exePath = path;
             std::vector<std::string> paths = AllRootsPaths(path);
             for (std::size_t i = 1; i < paths.size(); ++i) {
                 FileItem copy;
@@ -370,16 +373,16 @@ private:
             }
             if (!paths.empty()) item.path = std::move(paths[0]);
         } else {
-            item.path = db_.ExpandPathMacros(path);
+            item.path = db_.ExpandPathMacros(std::move(path));
             ReduceDoubledBackslashes(item.path);
-            exePath = item.path;
+            if (isExe) exePath = item.path;
         }
         RemoveTrailingBackslashes(item.path);
 
         std::size_t index = entry.files.size();
         if (!item.md5.empty()) checksumItems_.push_back(index);
         if (inCache) cacheItems_.push_back(index);
-        if (HasExeExtension(item.name)) pendingExes_.push_back({item.name, exePath, item.md5});
+        if (isExe) pendingExes_.push_back({item.name, exePath, item.md5});
         entry.files.push_back(std::move(item));
     }
 
@@ -444,8 +447,7 @@ bool ReferenceDatabase::LoadReference(std::string_view path, LoadProgress* progr
 bool ReferenceDatabase::LoadMarkup(std::string markup, std::string_view ignoreText,
                                    LoadProgress* progress) {
     lastError_.clear();
-    std::string normalized = NormalizeLineEnds(markup);
-    markup = std::string();
+    std::string normalized = NormalizeLineEnds(std::move(markup));
     Clear();
     ComputeFolders();
     try {

@@ -184,8 +184,8 @@ public:
     const std::vector<ChecksumRef>& checksums() const { return checksums_; }
 
     // Path macros (folders and files) and registry macros (":SID:" too).
-    std::string ExpandPathMacros(std::string_view text) const;
-    std::string ExpandRegistryMacros(std::string_view text) const;
+    std::string ExpandPathMacros(std::string text) const;
+    std::string ExpandRegistryMacros(std::string text) const;
 
 private:
     class Builder;

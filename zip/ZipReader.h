@@ -29,9 +29,10 @@ struct Member {
     // most tools).
     std::string name;
     bool utf8 = false;  // general-purpose flag bit 11
-    // The name as UTF-8 text: `name` itself when flagged UTF-8 or plain ASCII;
-    // else the Info-ZIP Unicode path field when it is present and matches the
-    // stored name; else `name` read as code page 437.
+    // The name as UTF-8 text, always valid: `name` itself when plain ASCII or
+    // flagged UTF-8 (and valid); else the Info-ZIP Unicode path field when it
+    // is present and matches the stored name; else `name` read as code page
+    // 437. Separators are kept as stored.
     std::string utf8Name;
 
     std::uint64_t size = 0;            // uncompressed

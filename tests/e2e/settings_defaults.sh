@@ -4,6 +4,12 @@
 source "$(dirname "$0")/lib.sh"
 e2e_new_prefix "$1"
 
+# The browser's own pages: a start page to keep, a search page of no known
+# portal to replace.
+main='HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\Main'
+$WINE reg add "$main" /v "Start Page" /d "http://home.example/" /f >/dev/null
+$WINE reg add "$main" /v "Search Page" /d "http://hijack.example/find" /f >/dev/null
+
 out=$(e2e_run bxcli.exe settings defaults) || e2e_fail "settings defaults exited $?: $out"
 echo "$out"
 
@@ -23,6 +29,7 @@ expect scantype REG_DWORD 0x1
 expect firstrun REG_SZ 0
 expect rltime REG_SZ 1
 expect srchpge REG_SZ 'https://search.brindlex.invalid/'
+expect hmpg REG_SZ 'http://home.example/'
 expect path REG_SZ "$folder"
 expect xpath REG_SZ "$folder\\xblk.bx"
 expect lfp REG_SZ "$folder\\logs"

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers shared by the zip tests: generated data, archive byte surgery and a
+// Shared by the zip tests: generated data, archive byte surgery and a
 // temporary folder.
 #include <cstddef>
 #include <cstdint>
