@@ -1,6 +1,7 @@
 #pragma once
 // Files and folders as the logic sees them: Windows paths as UTF-8 text
 // ("C:\Folder\file.txt"), Win32 semantics and error codes.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -124,6 +125,17 @@ public:
     virtual std::vector<Drive> LogicalDrives() = 0;
     // GetTempPath: the temporary folder with a trailing backslash.
     virtual std::string TempFolder() = 0;
+
+    // The twelve version strings of an executable's version resource
+    // (CompanyName, FileDescription, FileVersion, InternalName,
+    // LegalCopyright, OriginalFileName, ProductName, ProductVersion,
+    // Comments, LegalTrademarks, PrivateBuild, SpecialBuild); false when the
+    // file has none.
+    virtual bool ReadVersionStrings(std::string_view path, std::array<std::string, 12>* strings) {
+        (void)path;
+        (void)strings;
+        return false;
+    }
 };
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 // Everything the logic may ask of the operating system, passed in explicitly.
 // Each platform builds one of these over its own implementations; tests build
 // their own.
+#include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
@@ -14,6 +15,7 @@ struct System {
     FileSystem& files;
     Processes& processes;
     Environment& environment;
+    Clock& clock;
 };
 
 }  // namespace platform

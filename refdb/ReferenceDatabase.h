@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,8 +46,9 @@ struct FileItem {
     std::string md5;   // upper-case hex as written, or empty
     bool isLsp = false;
     bool detected = false;
-    // Further places where a scan found the file.
-    std::vector<FileItem> copies;
+    // Further places where a scan found the file. A list, so rows that point
+    // at earlier copies stay valid while later ones are added.
+    std::list<FileItem> copies;
     // Filled by a scan that finds the file; null until then.
     std::unique_ptr<VersionInfo> versionInfo;
 

@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "platform/System.h"
+#include "platform/host/HostClock.h"
 #include "platform/host/HostEnvironment.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/HostProcesses.h"
@@ -57,6 +58,7 @@ private:
     platform::host::HostFileSystem files_;
     platform::host::HostProcesses processes_;
     platform::host::HostEnvironment environment_;
+    platform::host::HostClock clock_;
     platform::System system_;
     bool registryWasVersion5_ = false;
 };

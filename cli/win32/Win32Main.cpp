@@ -8,6 +8,7 @@
 
 #include "cli/Cli.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32Environment.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Processes.h"
@@ -36,7 +37,8 @@ int wmain(int argc, wchar_t** argv) {
     platform::win32::Win32FileSystem files;
     platform::win32::Win32Processes processes;
     platform::win32::Win32Environment environment;
-    platform::System system{registry, files, processes, environment};
+    platform::win32::Win32Clock clock;
+    platform::System system{registry, files, processes, environment, clock};
     cli::Console console{std::cout, std::cerr};
     return commands.Run(system, console);
 }

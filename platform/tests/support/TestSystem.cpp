@@ -16,7 +16,7 @@ std::filesystem::path MakeTempFolder() {
 TestSystem::TestSystem()
     : driveC_(MakeTempFolder()),
       processes_(kProgramFile),
-      system_{registry_, files_, processes_, environment_} {
+      system_{registry_, files_, processes_, environment_, clock_} {
     files_.MapDrive('C', driveC_.string());
     std::filesystem::create_directories(HostPath(kProgramFolder));
     std::filesystem::create_directories(HostPath("C:\\Windows\\Temp"));

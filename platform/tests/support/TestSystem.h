@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/System.h"
+#include "platform/host/HostClock.h"
 #include "platform/host/HostEnvironment.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/HostProcesses.h"
@@ -27,6 +28,7 @@ public:
     platform::host::MemoryRegistry& registry() { return registry_; }
     platform::host::HostFileSystem& files() { return files_; }
     platform::host::HostEnvironment& environment() { return environment_; }
+    platform::host::HostClock& clock() { return clock_; }
     // The host folder behind drive C:.
     const std::filesystem::path& driveC() const { return driveC_; }
     // The host path of a Windows path on drive C: ("C:\a\b" -> <driveC>/a/b).
@@ -38,6 +40,7 @@ private:
     platform::host::HostFileSystem files_;
     platform::host::HostProcesses processes_;
     platform::host::HostEnvironment environment_;
+    platform::host::HostClock clock_;
     platform::System system_;
 };
 

@@ -1,0 +1,16 @@
+#include "platform/host/HostClock.h"
+
+#include <ctime>
+
+namespace platform::host {
+
+LocalTime HostClock::Now() {
+    if (isFixed_) return fixed_;
+    std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    localtime_r(&now, &parts);
+    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+            parts.tm_min,         parts.tm_sec,     parts.tm_wday};
+}
+
+}  // namespace platform::host
