@@ -44,7 +44,7 @@ bool AppendToIgnoreList(platform::System& system, std::string_view textToAdd) {
 }
 
 IgnoreListEditor::IgnoreListEditor(platform::System& system, ReferenceDatabase& database)
-    : system_(system), database_(database) {
+    : system_(system) {
     for (SpywareEntry& entry : database.entries()) {
         if (entry.ignored) rows_.push_back({&entry, true});
     }

@@ -36,7 +36,6 @@ public:
 
 private:
     platform::System& system_;
-    ReferenceDatabase& database_;
     std::vector<Row> rows_;
 };
 
