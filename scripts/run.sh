@@ -8,7 +8,7 @@ cd "$root"
 ./scripts/setup.sh
 echo "== building the Windows programs"
 cmake --preset windows >build/windows-configure.log 2>&1 || { cat build/windows-configure.log; exit 1; }
-cmake --build --preset windows --target bxcli >build/windows-build.log 2>&1 ||
+cmake --build --preset windows --target bxcli bx_data >build/windows-build.log 2>&1 ||
     { tail -n 60 build/windows-build.log; exit 1; }
 
 export WINEPREFIX="$root/build/demo-prefix" WINEDEBUG=-all
@@ -21,11 +21,15 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 program_dir="$WINEPREFIX/drive_c/Program Files/Brindlex"
 mkdir -p "$program_dir"
-cp build/windows/bin/bxcli.exe "$program_dir/"
+cp build/windows/bin/bxcli.exe build/windows/bin/brindlex4_010907.bx build/windows/bin/xblk.bx \
+    "$program_dir/"
 bxcli() { /usr/lib/wine/wine64 "C:\\Program Files\\Brindlex\\bxcli.exe" "$@"; }
 
 echo "== bxcli.exe settings defaults"
 bxcli settings defaults
-echo "== bxcli.exe settings get rfp"
-bxcli settings get rfp
+echo "== bxcli.exe db info (the Reference file the settings name)"
+bxcli db info
+echo "== bxcli.exe db dump, first entries"
+bxcli db dump >"$WINEPREFIX/dump.txt"
+head -n 25 "$WINEPREFIX/dump.txt"
 /usr/lib/wine/wineserver -w

@@ -60,7 +60,6 @@ private:
     platform::host::HostEnvironment environment_;
     platform::host::HostClock clock_;
     platform::System system_;
-    bool registryWasVersion5_ = false;
 };
 
 }  // namespace cli
