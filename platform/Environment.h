@@ -19,6 +19,9 @@ public:
     // The current user's security identifier as "S-1-5-21-..."; empty when
     // unknown.
     virtual std::string UserSid() = 0;
+    // The shell's cookies folder of the current user, no trailing backslash;
+    // empty when unknown.
+    virtual std::string CookiesFolder() = 0;
 };
 
 }  // namespace platform

@@ -21,6 +21,17 @@ inline constexpr HKey kHkeyCurrentUser = PredefinedKey(0x80000001u);
 inline constexpr HKey kHkeyLocalMachine = PredefinedKey(0x80000002u);
 inline constexpr HKey kHkeyUsers = PredefinedKey(0x80000003u);
 
+// "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE" or
+// "HKEY_USERS" for the predefined roots; empty (a zero-terminated "") for any
+// other key.
+constexpr std::string_view RootName(HKey root) {
+    if (root == kHkeyClassesRoot) return "HKEY_CLASSES_ROOT";
+    if (root == kHkeyCurrentUser) return "HKEY_CURRENT_USER";
+    if (root == kHkeyLocalMachine) return "HKEY_LOCAL_MACHINE";
+    if (root == kHkeyUsers) return "HKEY_USERS";
+    return "";
+}
+
 // Value types.
 inline constexpr std::uint32_t kRegNone = 0;
 inline constexpr std::uint32_t kRegSz = 1;

@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
+#include "platform/Network.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 
@@ -16,6 +17,7 @@ struct System {
     Processes& processes;
     Environment& environment;
     Clock& clock;
+    Network& network;
 };
 
 }  // namespace platform

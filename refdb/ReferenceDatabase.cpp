@@ -145,13 +145,7 @@ const char* DangerText(int level) {
     }
 }
 
-const char* RootName(platform::HKey root) {
-    if (root == platform::kHkeyCurrentUser) return "HKEY_CURRENT_USER";
-    if (root == platform::kHkeyClassesRoot) return "HKEY_CLASSES_ROOT";
-    if (root == platform::kHkeyLocalMachine) return "HKEY_LOCAL_MACHINE";
-    if (root == platform::kHkeyUsers) return "HKEY_USERS";
-    return "";
-}
+const char* RootName(platform::HKey root) { return platform::RootName(root).data(); }
 
 platform::HKey RootFromName(std::string_view name) {
     if (name == "HKEY_CURRENT_USER") return platform::kHkeyCurrentUser;

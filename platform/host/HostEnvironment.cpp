@@ -45,6 +45,14 @@ std::string HostEnvironment::ProgramFilesFolder() {
     return text::WithoutTrailingBackslash(Variable("ProgramFiles"));
 }
 
+std::string HostEnvironment::CookiesFolder() {
+    if (!cookiesFolder_.empty())
+        return text::WithoutTrailingBackslash(cookiesFolder_);
+    std::string folder;
+    ExpandEnvironmentStrings("%APPDATA%\\Microsoft\\Windows\\Cookies", &folder);
+    return folder;
+}
+
 bool HostEnvironment::ExpandEnvironmentStrings(std::string_view textIn, std::string* expanded) {
     std::string out;
     out.reserve(textIn.size());

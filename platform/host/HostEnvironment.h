@@ -20,16 +20,21 @@ public:
     // Looks up a variable; empty when undefined.
     std::string Variable(std::string_view name) const;
     void SetUserSid(std::string sid) { sid_ = std::move(sid); }
+    // The folder CookiesFolder() reports. Until set (and after an empty
+    // value) it is "%APPDATA%\Microsoft\Windows\Cookies", expanded when asked.
+    void SetCookiesFolder(std::string folder) { cookiesFolder_ = std::move(folder); }
 
     std::string WindowsFolder() override;
     std::string SystemFolder() override;
     bool ExpandEnvironmentStrings(std::string_view text, std::string* expanded) override;
     std::string ProgramFilesFolder() override;
     std::string UserSid() override { return sid_; }
+    std::string CookiesFolder() override;
 
 private:
     std::map<std::string, std::string, text::LessNoCase> variables_;
     std::string sid_;
+    std::string cookiesFolder_;
 };
 
 }  // namespace platform::host

@@ -114,21 +114,6 @@ std::string Join(std::string_view base, std::string_view name) {
     return out;
 }
 
-const char* RootName(HKey root) {
-    switch (root) {
-        case kHkeyClassesRoot:
-            return "HKEY_CLASSES_ROOT";
-        case kHkeyCurrentUser:
-            return "HKEY_CURRENT_USER";
-        case kHkeyLocalMachine:
-            return "HKEY_LOCAL_MACHINE";
-        case kHkeyUsers:
-            return "HKEY_USERS";
-        default:
-            return nullptr;
-    }
-}
-
 // Copies a name into a caller buffer with the Win32 size rules; on a short
 // buffer reports the capacity needed (with the terminating zero).
 Status CopyName(const std::string& value, char* name, std::uint32_t* nameSize) {
@@ -370,15 +355,8 @@ Status MemoryRegistry::OpenKey(HKey parent, std::string_view subKey, std::uint32
     if (result == nullptr)
         return kErrorInvalidParameter;
     Handle from;
-    {
-        Lock lock(mutex_);
-        if (Status s = Resolve(parent, &from))
-            return s;
-    }
-    if (Status s = CallHook("OpenKey", NamedPath(from.path, subKey)))
-        return s;
-    Lock lock(mutex_);
-    if (Status s = Resolve(parent, &from))
+    Lock lock;
+    if (Status s = Enter(parent, "OpenKey", &subKey, &lock, &from))
         return s;
     Target target;
     if (Status s = Walk(from, subKey, access, false, false, &target))
@@ -392,15 +370,8 @@ Status MemoryRegistry::CreateKey(HKey parent, std::string_view subKey, std::uint
     if (result == nullptr)
         return kErrorInvalidParameter;
     Handle from;
-    {
-        Lock lock(mutex_);
-        if (Status s = Resolve(parent, &from))
-            return s;
-    }
-    if (Status s = CallHook("CreateKey", NamedPath(from.path, subKey)))
-        return s;
-    Lock lock(mutex_);
-    if (Status s = Resolve(parent, &from))
+    Lock lock;
+    if (Status s = Enter(parent, "CreateKey", &subKey, &lock, &from))
         return s;
     Target target;
     const bool isVolatile = (options & kRegOptionVolatile) != 0;
@@ -412,8 +383,23 @@ Status MemoryRegistry::CreateKey(HKey parent, std::string_view subKey, std::uint
     return kSuccess;
 }
 
+Status MemoryRegistry::Enter(HKey key, std::string_view operation, const std::string_view* subKey,
+                             Lock* lock, Handle* h) {
+    {
+        Lock first(mutex_);
+        if (Status s = Resolve(key, h))
+            return s;
+    }
+    // The hook runs without the lock, so it may use the registry itself; the
+    // handle is looked up again afterwards in case the hook closed it.
+    if (Status s = CallHook(operation, subKey != nullptr ? NamedPath(h->path, *subKey) : h->path))
+        return s;
+    *lock = Lock(mutex_);
+    return Resolve(key, h);
+}
+
 Status MemoryRegistry::CloseKey(HKey key) {
-    if (RootName(key) != nullptr)
+    if (!RootName(key).empty())
         return kSuccess;
     Lock lock(mutex_);
     auto it = handles_.find(key);
@@ -436,15 +422,8 @@ Status MemoryRegistry::CloseKey(HKey key) {
 Status MemoryRegistry::QueryValue(HKey key, std::string_view name, std::uint32_t* type, void* data,
                                   std::uint32_t* size) {
     Handle h;
-    {
-        Lock lock(mutex_);
-        if (Status s = Resolve(key, &h))
-            return s;
-    }
-    if (Status s = CallHook("QueryValue", h.path))
-        return s;
-    Lock lock(mutex_);
-    if (Status s = Resolve(key, &h))
+    Lock lock;
+    if (Status s = Enter(key, "QueryValue", nullptr, &lock, &h))
         return s;
     if ((h.access & kKeyQueryValue) == 0)
         return kErrorAccessDenied;
@@ -474,15 +453,8 @@ Status MemoryRegistry::QueryValue(HKey key, std::string_view name, std::uint32_t
 Status MemoryRegistry::SetValue(HKey key, std::string_view name, std::uint32_t type,
                                 const void* data, std::uint32_t size) {
     Handle h;
-    {
-        Lock lock(mutex_);
-        if (Status s = Resolve(key, &h))
-            return s;
-    }
-    if (Status s = CallHook("SetValue", h.path))
-        return s;
-    Lock lock(mutex_);
-    if (Status s = Resolve(key, &h))
+    Lock lock;
+    if (Status s = Enter(key, "SetValue", nullptr, &lock, &h))
         return s;
     if ((h.access & kKeySetValue) == 0)
         return kErrorAccessDenied;
@@ -509,15 +481,8 @@ Status MemoryRegistry::SetValue(HKey key, std::string_view name, std::uint32_t t
 
 Status MemoryRegistry::DeleteValue(HKey key, std::string_view name) {
     Handle h;
-    {
-        Lock lock(mutex_);
-        if (Status s = Resolve(key, &h))
-            return s;
-    }
-    if (Status s = CallHook("DeleteValue", h.path))
-        return s;
-    Lock lock(mutex_);
-    if (Status s = Resolve(key, &h))
+    Lock lock;
+    if (Status s = Enter(key, "DeleteValue", nullptr, &lock, &h))
         return s;
     if ((h.access & kKeySetValue) == 0)
         return kErrorAccessDenied;
@@ -533,15 +498,8 @@ Status MemoryRegistry::DeleteValue(HKey key, std::string_view name) {
 
 Status MemoryRegistry::DeleteKey(HKey parent, std::string_view subKey) {
     Handle from;
-    {
-        Lock lock(mutex_);
-        if (Status s = Resolve(parent, &from))
-            return s;
-    }
-    if (Status s = CallHook("DeleteKey", NamedPath(from.path, subKey)))
-        return s;
-    Lock lock(mutex_);
-    if (Status s = Resolve(parent, &from))
+    Lock lock;
+    if (Status s = Enter(parent, "DeleteKey", &subKey, &lock, &from))
         return s;
     Target target;
     if (Status s = Walk(from, subKey, kDelete, false, false, &target))
@@ -564,15 +522,8 @@ Status MemoryRegistry::DeleteKey(HKey parent, std::string_view subKey) {
 Status MemoryRegistry::EnumKey(HKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
                                char* className, std::uint32_t* classSize) {
     Handle h;
-    {
-        Lock lock(mutex_);
-        if (Status s = Resolve(key, &h))
-            return s;
-    }
-    if (Status s = CallHook("EnumKey", h.path))
-        return s;
-    Lock lock(mutex_);
-    if (Status s = Resolve(key, &h))
+    Lock lock;
+    if (Status s = Enter(key, "EnumKey", nullptr, &lock, &h))
         return s;
     if ((h.access & kKeyEnumerateSubKeys) == 0)
         return kErrorAccessDenied;
@@ -601,15 +552,8 @@ Status MemoryRegistry::EnumKey(HKey key, std::uint32_t index, char* name, std::u
 Status MemoryRegistry::EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
                                  std::uint32_t* type, void* data, std::uint32_t* dataSize) {
     Handle h;
-    {
-        Lock lock(mutex_);
-        if (Status s = Resolve(key, &h))
-            return s;
-    }
-    if (Status s = CallHook("EnumValue", h.path))
-        return s;
-    Lock lock(mutex_);
-    if (Status s = Resolve(key, &h))
+    Lock lock;
+    if (Status s = Enter(key, "EnumValue", nullptr, &lock, &h))
         return s;
     if ((h.access & kKeyQueryValue) == 0)
         return kErrorAccessDenied;
@@ -646,15 +590,8 @@ Status MemoryRegistry::EnumValue(HKey key, std::uint32_t index, char* name, std:
 
 Status MemoryRegistry::QueryInfoKey(HKey key, KeyInfo* info) {
     Handle h;
-    {
-        Lock lock(mutex_);
-        if (Status s = Resolve(key, &h))
-            return s;
-    }
-    if (Status s = CallHook("QueryInfoKey", h.path))
-        return s;
-    Lock lock(mutex_);
-    if (Status s = Resolve(key, &h))
+    Lock lock;
+    if (Status s = Enter(key, "QueryInfoKey", nullptr, &lock, &h))
         return s;
     if ((h.access & kKeyQueryValue) == 0)
         return kErrorAccessDenied;
@@ -680,15 +617,8 @@ Status MemoryRegistry::QueryInfoKey(HKey key, KeyInfo* info) {
 
 Status MemoryRegistry::NotifyChangeKeyValue(HKey key, bool watchSubtree, std::uint32_t filter) {
     Handle h;
-    {
-        Lock lock(mutex_);
-        if (Status s = Resolve(key, &h))
-            return s;
-    }
-    if (Status s = CallHook("NotifyChangeKeyValue", h.path))
-        return s;
-    Lock lock(mutex_);
-    if (Status s = Resolve(key, &h))
+    Lock lock;
+    if (Status s = Enter(key, "NotifyChangeKeyValue", nullptr, &lock, &h))
         return s;
     if ((h.access & kKeyNotify) == 0)
         return kErrorAccessDenied;

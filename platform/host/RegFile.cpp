@@ -658,21 +658,6 @@ HKey RootFromName(std::string_view name) {
     return kNullKey;
 }
 
-std::string_view RootName(HKey root) {
-    switch (root) {
-        case kHkeyClassesRoot:
-            return "HKEY_CLASSES_ROOT";
-        case kHkeyCurrentUser:
-            return "HKEY_CURRENT_USER";
-        case kHkeyLocalMachine:
-            return "HKEY_LOCAL_MACHINE";
-        case kHkeyUsers:
-            return "HKEY_USERS";
-        default:
-            return {};
-    }
-}
-
 Status ImportRegText(Registry& registry, std::string_view fileBytes, std::string* error) {
     if (error != nullptr)
         error->clear();

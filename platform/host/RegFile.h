@@ -46,7 +46,5 @@ Status SaveAll(MemoryRegistry& registry, RegFormat format, std::string* out);
 // The root a .reg file names by a full or short name ("HKEY_CURRENT_USER",
 // "HKCU", ...; any case), or kNullKey.
 HKey RootFromName(std::string_view name);
-// "HKEY_CURRENT_USER" and so on for the four roots, else "".
-std::string_view RootName(HKey root);
 
 }  // namespace platform::host

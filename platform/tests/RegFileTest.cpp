@@ -500,8 +500,8 @@ TEST(RegFileImport, RootsAcceptShortNamesInAnyCaseAndPlainLineFeeds) {
     EXPECT_EQ(platform::host::RootFromName("hkey_local_machine"), kHkeyLocalMachine);
     EXPECT_EQ(platform::host::RootFromName("HKU"), kHkeyUsers);
     EXPECT_EQ(platform::host::RootFromName("HKCC"), kNullKey);
-    EXPECT_EQ(platform::host::RootName(kHkeyClassesRoot), "HKEY_CLASSES_ROOT");
-    EXPECT_EQ(platform::host::RootName(kNullKey), "");
+    EXPECT_EQ(platform::RootName(kHkeyClassesRoot), "HKEY_CLASSES_ROOT");
+    EXPECT_EQ(platform::RootName(kNullKey), "");
     MemoryRegistry reg;
     Import(reg, "Windows Registry Editor Version 5.00\n[hku\\.DEFAULT]\n\"a\"=\"b\"\n");
     EXPECT_EQ(Get(reg, kHkeyUsers, ".DEFAULT", "a"), Bytes("b\0", 2));

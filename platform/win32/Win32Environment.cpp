@@ -71,6 +71,12 @@ std::string Win32Environment::ProgramFilesFolder() {
     return text::WithoutTrailingBackslash(Narrow(buffer));
 }
 
+std::string Win32Environment::CookiesFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_COOKIES, FALSE)) return {};
+    return text::WithoutTrailingBackslash(Narrow(buffer));
+}
+
 std::string Win32Environment::UserSid() {
     HANDLE token = nullptr;
     // The thread's token when it impersonates, else the process's.

@@ -10,6 +10,7 @@ public:
     bool ExpandEnvironmentStrings(std::string_view text, std::string* expanded) override;
     std::string ProgramFilesFolder() override;
     std::string UserSid() override;
+    std::string CookiesFolder() override;
 };
 
 }  // namespace platform::win32

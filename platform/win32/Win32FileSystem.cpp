@@ -3,9 +3,11 @@
 #include "platform/win32/Windows.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <new>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
@@ -160,6 +162,25 @@ class Win32FileWriter : public FileWriter {
 // share everything so a scan does not stop another program writing.
 constexpr DWORD kWriterShare = FILE_SHARE_READ;
 constexpr DWORD kReaderShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The version resource's string names, in the order FileSystem lists them.
+constexpr const wchar_t* kVersionStringNames[12] = {
+    L"CompanyName",     L"FileDescription", L"FileVersion",     L"InternalName",
+    L"LegalCopyright",  L"OriginalFileName", L"ProductName",    L"ProductVersion",
+    L"Comments",        L"LegalTrademarks", L"PrivateBuild",    L"SpecialBuild",
+};
+
+// The string table of a language and code page: "\StringFileInfo\LLLLCCCC\".
+std::wstring StringTableQuery(WORD language, WORD codePage) {
+    constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring query = L"\\StringFileInfo\\";
+    for (WORD word : {language, codePage}) {
+        for (int shift = 12; shift >= 0; shift -= 4)
+            query += kDigits[(word >> shift) & 0xF];
+    }
+    query += L'\\';
+    return query;
+}
 
 Status WriteWhole(FileSystem& files, std::string_view path, std::string_view contents,
                   bool append) {
@@ -321,6 +342,48 @@ std::string Win32FileSystem::TempFolder() {
         }
         buffer.resize(length + 1);  // the length asked for counts the terminator
     }
+}
+
+bool Win32FileSystem::ReadVersionStrings(std::string_view path,
+                                         std::array<std::string, 12>* strings) {
+    if (strings == nullptr)
+        return false;
+    const std::wstring widePath = Widen(path);
+    DWORD unused = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(widePath.c_str(), &unused);
+    if (size == 0)
+        return false;
+    std::vector<unsigned char> block(size);
+    if (!::GetFileVersionInfoW(widePath.c_str(), 0, size, block.data()))
+        return false;
+
+    // The first language the resource lists; US English in Unicode when it
+    // lists none.
+    WORD language = 0x0409;
+    WORD codePage = 0x04B0;
+    void* value = nullptr;
+    UINT length = 0;
+    if (::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length) &&
+        value != nullptr && length >= 2 * sizeof(WORD)) {
+        const auto* pair = static_cast<const WORD*>(value);
+        language = pair[0];
+        codePage = pair[1];
+    }
+    const std::wstring prefix = StringTableQuery(language, codePage);
+    for (std::size_t i = 0; i < strings->size(); ++i) {
+        std::string& out = (*strings)[i];
+        out.clear();
+        const std::wstring query = prefix + kVersionStringNames[i];
+        value = nullptr;
+        length = 0;
+        if (::VerQueryValueW(block.data(), query.c_str(), &value, &length) && value != nullptr &&
+            length > 0) {
+            // The length counts characters and may include the terminator.
+            const auto* chars = static_cast<const wchar_t*>(value);
+            out = Narrow(std::wstring_view(chars, ::wcsnlen(chars, length)));
+        }
+    }
+    return true;
 }
 
 }  // namespace platform::win32

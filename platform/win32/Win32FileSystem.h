@@ -24,6 +24,7 @@ class Win32FileSystem : public FileSystem {
                                           Status* error) override;
     std::vector<Drive> LogicalDrives() override;
     std::string TempFolder() override;
+    bool ReadVersionStrings(std::string_view path, std::array<std::string, 12>* strings) override;
 };
 
 }  // namespace platform::win32

@@ -13,10 +13,15 @@ std::filesystem::path MakeTempFolder() {
 }
 }  // namespace
 
-TestSystem::TestSystem()
+TestSystem::TestSystem() : TestSystem(nullptr) {}
+
+TestSystem::TestSystem(platform::Network& network) : TestSystem(&network) {}
+
+TestSystem::TestSystem(platform::Network* network)
     : driveC_(MakeTempFolder()),
       processes_(kProgramFile),
-      system_{registry_, files_, processes_, environment_, clock_} {
+      system_{registry_,    files_, processes_,
+              environment_, clock_, network != nullptr ? *network : hostNetwork_} {
     files_.MapDrive('C', driveC_.string());
     std::filesystem::create_directories(HostPath(kProgramFolder));
     std::filesystem::create_directories(HostPath("C:\\Windows\\Temp"));

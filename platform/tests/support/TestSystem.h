@@ -9,6 +9,7 @@
 #include "platform/host/HostClock.h"
 #include "platform/host/HostEnvironment.h"
 #include "platform/host/HostFileSystem.h"
+#include "platform/host/HostNetwork.h"
 #include "platform/host/HostProcesses.h"
 #include "platform/host/MemoryRegistry.h"
 
@@ -20,6 +21,8 @@ inline constexpr const char* kProgramFile = "C:\\Program Files\\Brindlex\\brindl
 class TestSystem {
 public:
     TestSystem();
+    // The same with `network` (a fake, say) in place of the libcurl one.
+    explicit TestSystem(platform::Network& network);
     ~TestSystem();
     TestSystem(const TestSystem&) = delete;
     TestSystem& operator=(const TestSystem&) = delete;
@@ -35,12 +38,15 @@ public:
     std::filesystem::path HostPath(std::string_view windowsPath) const;
 
 private:
+    explicit TestSystem(platform::Network* network);
+
     std::filesystem::path driveC_;
     platform::host::MemoryRegistry registry_;
     platform::host::HostFileSystem files_;
     platform::host::HostProcesses processes_;
     platform::host::HostEnvironment environment_;
     platform::host::HostClock clock_;
+    platform::host::HostNetwork hostNetwork_{files_};
     platform::System system_;
 };
 
