@@ -24,38 +24,22 @@ struct DefaultValue {
 // The table in the order it is written; entries with a null value are derived
 // at run time.
 constexpr DefaultValue kDefaults[] = {
-    {"pv", "5.0"},
-    {"df", strings::kDefaultReferenceFile},
-    {"ras", "0"},
-    {"sas", "0"},
-    {"mtst", "0"},
-    {"asl", "1"},
-    {"abrs", "1"},
-    {"acu", "0"},
-    {"clsshlds", "0"},
-    {"dntstrtshld", "0"},
-    {"nowarn", "0"},
-    {"Schedule Scan", "0"},
-    {"Weekly Scan", "0"},
-    {"Periodic", "0"},
-    {"WeekDay", "0"},
-    {"Period", "0"},
-    {"Time", "0"},
-    {"scantype", nullptr},
-    {"firstrun", "0"},
-    {"shup", "1"},
-    {"ghmpg", "1"},
-    {"hmpg", nullptr},
-    {"rltime", "1"},
-    {"srchpge", nullptr},
-    {"gfv", "1"},
-    {"iehj", "1"},
-    {"hsts", "1"},
-    {"acbl", "0"},
-    {"path", nullptr},
-    {"xpath", nullptr},
-    {"lfp", nullptr},
-    {"rfp", nullptr},
+    {"pv", "5.0"},        {"df", strings::kDefaultReferenceFile},
+    {"ras", "0"},         {"sas", "0"},
+    {"mtst", "0"},        {"asl", "1"},
+    {"abrs", "1"},        {"acu", "0"},
+    {"clsshlds", "0"},    {"dntstrtshld", "0"},
+    {"nowarn", "0"},      {"Schedule Scan", "0"},
+    {"Weekly Scan", "0"}, {"Periodic", "0"},
+    {"WeekDay", "0"},     {"Period", "0"},
+    {"Time", "0"},        {"scantype", nullptr},
+    {"firstrun", "0"},    {"shup", "1"},
+    {"ghmpg", "1"},       {"hmpg", nullptr},
+    {"rltime", "1"},      {"srchpge", nullptr},
+    {"gfv", "1"},         {"iehj", "1"},
+    {"hsts", "1"},        {"acbl", "0"},
+    {"path", nullptr},    {"xpath", nullptr},
+    {"lfp", nullptr},     {"rfp", nullptr},
 };
 
 }  // namespace
@@ -77,7 +61,8 @@ std::string ChooseSearchPage(std::string_view browserSearchPage) {
 }
 
 bool SettingsStore::GetSetting(std::string_view name, std::string* value) const {
-    if (name.empty()) return false;
+    if (name.empty())
+        return false;
     ScopedKey key;
     if (ScopedKey::Open(system_.registry, kRoot, strings::kSettingsKey, platform::kKeyAllAccess,
                         &key) != platform::kSuccess) {
@@ -103,7 +88,8 @@ bool SettingsStore::GetSetting(std::string_view name, std::string* value) const 
 }
 
 bool SettingsStore::SetSetting(std::string_view name, std::string_view value) {
-    if (name.empty()) return false;
+    if (name.empty())
+        return false;
     ScopedKey key;
     if (ScopedKey::Open(system_.registry, kRoot, strings::kSettingsKey, platform::kKeyAllAccess,
                         &key) != platform::kSuccess) {
@@ -120,7 +106,8 @@ bool SettingsStore::IsOn(std::string_view name) const {
 }
 
 bool SettingsStore::SetRunEntry(std::string_view name, std::string_view commandLine) {
-    if (name.empty() || commandLine.empty()) return false;
+    if (name.empty() || commandLine.empty())
+        return false;
     CRegistryHelper helper(system_.registry);
     return helper.SetString(kRoot, strings::kRunKey, name, commandLine);
 }
@@ -132,7 +119,8 @@ bool SettingsStore::DeleteRunEntry(std::string_view name) {
 
 bool SettingsStore::IsFirstRun() {
     std::string value;
-    if (!GetSetting("firstrun", &value)) return true;
+    if (!GetSetting("firstrun", &value))
+        return true;
     if (text::EqualsNoCase(value, "1")) {
         SetSetting("firstrun", "0");
         return true;
@@ -191,9 +179,11 @@ bool SettingsStore::WriteDefaultSettings() {
 
 std::string SettingsStore::GetModulePath(bool full) const {
     std::string path = system_.processes.ModuleFileName();
-    if (path.empty() || full) return path;
+    if (path.empty() || full)
+        return path;
     std::size_t slash = path.find_last_of('\\');
-    if (slash == std::string::npos) return {};
+    if (slash == std::string::npos)
+        return {};
     return path.substr(0, slash + 1);
 }
 

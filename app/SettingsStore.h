@@ -13,7 +13,7 @@ namespace app {
 inline constexpr std::size_t kSettingBufferSize = 260;
 
 class SettingsStore {
-public:
+  public:
     explicit SettingsStore(platform::System& system) : system_(system) {}
 
     // Reads a REG_SZ setting through a 260-byte buffer. False when the name is
@@ -45,7 +45,7 @@ public:
     std::uint32_t GetDword(std::string_view name) const;
     bool SetDword(std::string_view name, std::uint32_t value);
 
-private:
+  private:
     platform::System& system_;
 };
 

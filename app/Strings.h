@@ -11,6 +11,11 @@ inline constexpr int kIdsSettingsKey = 32802;
 inline constexpr int kIdsSettingsKeyName = 32803;
 
 inline constexpr const char* kDefaultReferenceFile = "brindlex4_010907.bx";
+// Entry 103: the update page. No public update server exists, so the default
+// host lies under the reserved ".invalid" domain; the "updsrv" setting names
+// a real one.
+inline constexpr const char* kUpdatePageAddress =
+    "https://update.brindlex.invalid/def/def_zip.html";
 inline constexpr const char* kSettingsKey = "Software\\Brindlex5";
 inline constexpr const char* kSettingsKeyName = "Brindlex5";
 inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";

@@ -48,7 +48,7 @@ struct FindData {
 
 // FindFirstFile / FindNextFile as one object.
 class FileSearch {
-public:
+  public:
     virtual ~FileSearch() = default;
     // The next match; false when there is none (then Error() tells why the
     // search found nothing: kErrorFileNotFound, kErrorPathNotFound or
@@ -59,7 +59,7 @@ public:
 
 // An open file for chunked reading.
 class FileReader {
-public:
+  public:
     virtual ~FileReader() = default;
     // Reads up to `size` bytes; returns the count read, 0 at the end or on
     // failure (then Error() is nonzero).
@@ -71,7 +71,7 @@ public:
 
 // An open file for chunked writing.
 class FileWriter {
-public:
+  public:
     virtual ~FileWriter() = default;
     virtual Status Write(const void* data, std::size_t size) = 0;
     // Flushes and closes; the result tells whether everything reached the disk.
@@ -79,7 +79,7 @@ public:
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // FindFirstFile semantics: `pattern` is a path whose last component may

@@ -5,7 +5,7 @@
 namespace platform {
 
 class Processes {
-public:
+  public:
     virtual ~Processes() = default;
     // GetModuleFileName of the running executable, as a Windows path; empty on
     // failure.

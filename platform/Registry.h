@@ -25,10 +25,14 @@ inline constexpr HKey kHkeyUsers = PredefinedKey(0x80000003u);
 // "HKEY_USERS" for the predefined roots; empty (a zero-terminated "") for any
 // other key.
 constexpr std::string_view RootName(HKey root) {
-    if (root == kHkeyClassesRoot) return "HKEY_CLASSES_ROOT";
-    if (root == kHkeyCurrentUser) return "HKEY_CURRENT_USER";
-    if (root == kHkeyLocalMachine) return "HKEY_LOCAL_MACHINE";
-    if (root == kHkeyUsers) return "HKEY_USERS";
+    if (root == kHkeyClassesRoot)
+        return "HKEY_CLASSES_ROOT";
+    if (root == kHkeyCurrentUser)
+        return "HKEY_CURRENT_USER";
+    if (root == kHkeyLocalMachine)
+        return "HKEY_LOCAL_MACHINE";
+    if (root == kHkeyUsers)
+        return "HKEY_USERS";
     return "";
 }
 
@@ -84,7 +88,7 @@ struct KeyInfo {
 // return they exclude it. String data (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) is
 // UTF-8 and keeps whatever terminating zero the writer stored.
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
 
     // RegOpenKeyEx. An empty subKey opens a new handle to `parent` itself.

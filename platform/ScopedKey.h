@@ -7,7 +7,7 @@
 namespace platform {
 
 class ScopedKey {
-public:
+  public:
     ScopedKey() = default;
     ScopedKey(Registry& registry, HKey key) : registry_(&registry), key_(key) {}
     ScopedKey(const ScopedKey&) = delete;
@@ -37,11 +37,12 @@ public:
     explicit operator bool() const { return key_ != kNullKey; }
     HKey release() { return std::exchange(key_, kNullKey); }
     void Reset() {
-        if (key_ != kNullKey && registry_ != nullptr) registry_->CloseKey(key_);
+        if (key_ != kNullKey && registry_ != nullptr)
+            registry_->CloseKey(key_);
         key_ = kNullKey;
     }
 
-private:
+  private:
     Registry* registry_ = nullptr;
     HKey key_ = kNullKey;
 };

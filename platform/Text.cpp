@@ -6,20 +6,24 @@ namespace text {
 
 std::string ToLower(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = ToLowerAscii(c);
+    for (char& c : out)
+        c = ToLowerAscii(c);
     return out;
 }
 
 std::string ToUpper(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = ToUpperAscii(c);
+    for (char& c : out)
+        c = ToUpperAscii(c);
     return out;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) return false;
+        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i]))
+            return false;
     }
     return true;
 }
@@ -29,9 +33,11 @@ int CompareNoCase(std::string_view a, std::string_view b) {
     for (std::size_t i = 0; i < n; ++i) {
         auto ca = static_cast<unsigned char>(ToLowerAscii(a[i]));
         auto cb = static_cast<unsigned char>(ToLowerAscii(b[i]));
-        if (ca != cb) return ca < cb ? -1 : 1;
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
     }
-    if (a.size() == b.size()) return 0;
+    if (a.size() == b.size())
+        return 0;
     return a.size() < b.size() ? -1 : 1;
 }
 
@@ -44,10 +50,13 @@ bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
 }
 
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
-    if (needle.empty()) return from <= haystack.size() ? from : std::string_view::npos;
-    if (haystack.size() < needle.size()) return std::string_view::npos;
+    if (needle.empty())
+        return from <= haystack.size() ? from : std::string_view::npos;
+    if (haystack.size() < needle.size())
+        return std::string_view::npos;
     for (std::size_t i = from; i + needle.size() <= haystack.size(); ++i) {
-        if (EqualsNoCase(haystack.substr(i, needle.size()), needle)) return i;
+        if (EqualsNoCase(haystack.substr(i, needle.size()), needle))
+            return i;
     }
     return std::string_view::npos;
 }
@@ -78,8 +87,10 @@ std::vector<std::string_view> Split(std::string_view s, char separator) {
 
 std::string_view Trim(std::string_view s) {
     auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isSpace(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -103,15 +114,19 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
     return p == pattern.size();
 }
 
 namespace {
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 std::size_t LastSeparator(std::string_view path) {
     for (std::size_t i = path.size(); i > 0; --i) {
-        if (IsSeparator(path[i - 1])) return i - 1;
+        if (IsSeparator(path[i - 1]))
+            return i - 1;
     }
     return std::string_view::npos;
 }
@@ -129,13 +144,15 @@ std::string_view ParentPath(std::string_view path) {
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
     std::string out(folder);
-    if (!out.empty() && !IsSeparator(out.back())) out += '\\';
+    if (!out.empty() && !IsSeparator(out.back()))
+        out += '\\';
     out += name;
     return out;
 }
 
 std::string WithoutTrailingBackslash(std::string_view path) {
-    while (!path.empty() && IsSeparator(path.back())) path.remove_suffix(1);
+    while (!path.empty() && IsSeparator(path.back()))
+        path.remove_suffix(1);
     return std::string(path);
 }
 
@@ -160,14 +177,17 @@ bool IsValidUtf8(std::string_view s) {
         } else {
             return false;
         }
-        if (i + extra >= s.size()) return false;
+        if (i + extra >= s.size())
+            return false;
         for (std::size_t k = 1; k <= extra; ++k) {
             auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
+            if ((cc & 0xC0) != 0x80)
+                return false;
             cp = (cp << 6) | (cc & 0x3Fu);
         }
         static constexpr std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
         i += extra + 1;
     }
     return true;

@@ -10,8 +10,12 @@
 
 namespace text {
 
-constexpr char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-constexpr char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+constexpr char ToLowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+constexpr char ToUpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 std::string ToLower(std::string_view s);
 std::string ToUpper(std::string_view s);
@@ -26,7 +30,9 @@ std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::
 // Orders strings case-insensitively (for maps keyed by names).
 struct LessNoCase {
     using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const { return CompareNoCase(a, b) < 0; }
+    bool operator()(std::string_view a, std::string_view b) const {
+        return CompareNoCase(a, b) < 0;
+    }
 };
 // Hash and equality for unordered containers keyed case-insensitively.
 struct HashNoCase {

@@ -46,7 +46,8 @@ bool AppendToIgnoreList(platform::System& system, std::string_view textToAdd) {
 IgnoreListEditor::IgnoreListEditor(platform::System& system, ReferenceDatabase& database)
     : system_(system) {
     for (SpywareEntry& entry : database.entries()) {
-        if (entry.ignored) rows_.push_back({&entry, true});
+        if (entry.ignored)
+            rows_.push_back({&entry, true});
     }
 }
 
@@ -59,7 +60,8 @@ bool IgnoreListEditor::Ok() {
             newText += ',';
         }
     }
-    if (!newText.empty()) newText.pop_back();
+    if (!newText.empty())
+        newText.pop_back();
     return ReplaceIgnoreList(system_, IgnoreListPath(system_), newText);
 }
 

@@ -21,7 +21,7 @@ bool AppendToIgnoreList(platform::System& system, std::string_view textToAdd);
 // per ignored entry; OK applies the check marks and rewrites the file,
 // Cancel does nothing.
 class IgnoreListEditor {
-public:
+  public:
     IgnoreListEditor(platform::System& system, ReferenceDatabase& database);
 
     struct Row {
@@ -34,7 +34,7 @@ public:
     // change even when the file cannot be written (then false).
     bool Ok();
 
-private:
+  private:
     platform::System& system_;
     std::vector<Row> rows_;
 };

@@ -21,16 +21,15 @@ constexpr const char* kIgnoreListName = "iglist.lst";
 
 // Macro names in the order they are replaced, matching FolderId.
 constexpr std::array<std::string_view, kFolderCount> kMacros = {
-    ":WinDir:",  ":SysDir:",      ":Sys32Dir:",    ":PFDir:",     ":WinTemp:",
-    ":SysTemp:", ":SysDocs:",     ":SysAppData:",  ":SysCurProfile:",
-    ":SysStartup:", ":Desktop:",  ":AllUsers:",    ":MainRoot:",
+    ":WinDir:",  ":SysDir:",   ":Sys32Dir:",   ":PFDir:",         ":WinTemp:",
+    ":SysTemp:", ":SysDocs:",  ":SysAppData:", ":SysCurProfile:", ":SysStartup:",
+    ":Desktop:", ":AllUsers:", ":MainRoot:",
 };
 // The order macros are replaced in.
 constexpr std::array<int, kFolderCount> kReplaceOrder = {
-    kFolderProgramFiles, kFolderWindows,     kFolderWindowsSystem, kFolderSystem,
-    kFolderWindowsTemp,  kFolderTemp,        kFolderDocuments,     kFolderAppData,
-    kFolderProfile,      kFolderStartup,     kFolderDesktop,       kFolderAllUsers,
-    kFolderSystemDrive,
+    kFolderProgramFiles, kFolderWindows,   kFolderWindowsSystem, kFolderSystem,  kFolderWindowsTemp,
+    kFolderTemp,         kFolderDocuments, kFolderAppData,       kFolderProfile, kFolderStartup,
+    kFolderDesktop,      kFolderAllUsers,  kFolderSystemDrive,
 };
 
 constexpr std::string_view kAllRoots = ":AllRoots:";
@@ -40,7 +39,8 @@ constexpr std::string_view kSid = ":SID:";
 // Replaces every occurrence of `from` in `s`, left to right, in one pass.
 void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
     std::size_t pos = s.find(from);
-    if (pos == std::string::npos) return;
+    if (pos == std::string::npos)
+        return;
     std::string out;
     out.reserve(s.size() + to.size());
     std::size_t start = 0;
@@ -56,17 +56,21 @@ void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
 
 void ExpandInPlace(std::string& text, const FolderTable& folders) {
     // Every macro starts with a colon; most texts have none.
-    if (text.find(':') == std::string::npos) return;
+    if (text.find(':') == std::string::npos)
+        return;
     for (int id : kReplaceOrder) {
         ReplaceAll(text, kMacros[static_cast<std::size_t>(id)],
                    folders[static_cast<std::size_t>(id)]);
     }
 }
 
-void ReduceDoubledBackslashes(std::string& s) { ReplaceAll(s, "\\\\", "\\"); }
+void ReduceDoubledBackslashes(std::string& s) {
+    ReplaceAll(s, "\\\\", "\\");
+}
 
 void RemoveTrailingBackslashes(std::string& s) {
-    while (!s.empty() && s.back() == '\\') s.pop_back();
+    while (!s.empty() && s.back() == '\\')
+        s.pop_back();
 }
 
 // Decimal value as the C library's conversion reads it: leading whitespace,
@@ -78,7 +82,8 @@ int DecimalValue(std::string_view s) {
         ++i;
     }
     bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
     long long value = 0;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
         value = value * 10 + (s[i++] - '0');
@@ -98,13 +103,16 @@ std::string WithoutLastComponent(std::string_view path) {
 std::string NormalizeLineEnds(std::string in) {
     std::size_t bare = 0;
     for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == '\n' && (i == 0 || in[i - 1] != '\r')) ++bare;
+        if (in[i] == '\n' && (i == 0 || in[i - 1] != '\r'))
+            ++bare;
     }
-    if (bare == 0) return in;
+    if (bare == 0)
+        return in;
     std::string out;
     out.reserve(in.size() + bare);
     for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == '\n' && (i == 0 || in[i - 1] != '\r')) out += '\r';
+        if (in[i] == '\n' && (i == 0 || in[i - 1] != '\r'))
+            out += '\r';
         out += in[i];
     }
     return out;
@@ -124,11 +132,12 @@ FileItem::FileItem(const FileItem& other)
       isLsp(other.isLsp),
       detected(other.detected),
       copies(other.copies),
-      versionInfo(other.versionInfo ? std::make_unique<VersionInfo>(*other.versionInfo)
-                                    : nullptr) {}
+      versionInfo(other.versionInfo ? std::make_unique<VersionInfo>(*other.versionInfo) : nullptr) {
+}
 
 FileItem& FileItem::operator=(const FileItem& other) {
-    if (this != &other) *this = FileItem(other);
+    if (this != &other)
+        *this = FileItem(other);
     return *this;
 }
 
@@ -145,13 +154,19 @@ const char* DangerText(int level) {
     }
 }
 
-const char* RootName(platform::HKey root) { return platform::RootName(root).data(); }
+const char* RootName(platform::HKey root) {
+    return platform::RootName(root).data();
+}
 
 platform::HKey RootFromName(std::string_view name) {
-    if (name == "HKEY_CURRENT_USER") return platform::kHkeyCurrentUser;
-    if (name == "HKEY_CLASSES_ROOT") return platform::kHkeyClassesRoot;
-    if (name == "HKEY_LOCAL_MACHINE") return platform::kHkeyLocalMachine;
-    if (name == "HKEY_USERS") return platform::kHkeyUsers;
+    if (name == "HKEY_CURRENT_USER")
+        return platform::kHkeyCurrentUser;
+    if (name == "HKEY_CLASSES_ROOT")
+        return platform::kHkeyClassesRoot;
+    if (name == "HKEY_LOCAL_MACHINE")
+        return platform::kHkeyLocalMachine;
+    if (name == "HKEY_USERS")
+        return platform::kHkeyUsers;
     return platform::kNullKey;
 }
 
@@ -184,23 +199,24 @@ void ReferenceDatabase::ComputeFolders() {
     auto shellFolder = [&](platform::HKey root, const char* key, const char* name) {
         return helper.QueryString(root, key, name, "");
     };
-    f[kFolderDocuments] =
-        text::WithoutTrailingBackslash(shellFolder(platform::kHkeyCurrentUser, kUserShellFolders, "Personal"));
-    f[kFolderAppData] =
-        text::WithoutTrailingBackslash(shellFolder(platform::kHkeyCurrentUser, kUserShellFolders, "AppData"));
+    f[kFolderDocuments] = text::WithoutTrailingBackslash(
+        shellFolder(platform::kHkeyCurrentUser, kUserShellFolders, "Personal"));
+    f[kFolderAppData] = text::WithoutTrailingBackslash(
+        shellFolder(platform::kHkeyCurrentUser, kUserShellFolders, "AppData"));
     // The profile is the folder above "Recent" on the systems that keep it
     // there; newer ones moved "Recent" deeper, so the profile variable wins
     // where it is set.
     std::string profile;
     if (!env.ExpandEnvironmentStrings("%USERPROFILE%", &profile) || profile.empty() ||
         text::EqualsNoCase(profile, "%USERPROFILE%")) {
-        profile = WithoutLastComponent(shellFolder(platform::kHkeyCurrentUser, kUserShellFolders, "Recent"));
+        profile = WithoutLastComponent(
+            shellFolder(platform::kHkeyCurrentUser, kUserShellFolders, "Recent"));
     }
     f[kFolderProfile] = text::WithoutTrailingBackslash(profile);
-    f[kFolderStartup] =
-        text::WithoutTrailingBackslash(shellFolder(platform::kHkeyCurrentUser, kUserShellFolders, "Startup"));
-    f[kFolderDesktop] =
-        text::WithoutTrailingBackslash(shellFolder(platform::kHkeyCurrentUser, kUserShellFolders, "Desktop"));
+    f[kFolderStartup] = text::WithoutTrailingBackslash(
+        shellFolder(platform::kHkeyCurrentUser, kUserShellFolders, "Startup"));
+    f[kFolderDesktop] = text::WithoutTrailingBackslash(
+        shellFolder(platform::kHkeyCurrentUser, kUserShellFolders, "Desktop"));
     f[kFolderAllUsers] = WithoutLastComponent(
         shellFolder(platform::kHkeyLocalMachine, kMachineShellFolders, "Common Documents"));
 
@@ -226,7 +242,8 @@ std::string ReferenceDatabase::ExpandPathMacros(std::string text) const {
 
 std::string ReferenceDatabase::ExpandRegistryMacros(std::string text) const {
     ExpandInPlace(text, registryFolders_);
-    if (text.find(':') != std::string::npos) ReplaceAll(text, kSid, sid_);
+    if (text.find(':') != std::string::npos)
+        ReplaceAll(text, kSid, sid_);
     return text;
 }
 
@@ -246,11 +263,12 @@ void ReferenceDatabase::Clear() {
 
 // Walks the markup and fills the database, one entry at a time.
 class ReferenceDatabase::Builder {
-public:
+  public:
     Builder(ReferenceDatabase& db, MarkupReader& reader, std::string_view ignoreText)
         : db_(db), reader_(reader), ignoreText_(ignoreText) {
         for (const platform::Drive& drive : db.system_.files.LogicalDrives()) {
-            if (drive.type == platform::DriveType::kFixed) fixedRoots_.push_back(drive.root);
+            if (drive.type == platform::DriveType::kFixed)
+                fixedRoots_.push_back(drive.root);
         }
     }
 
@@ -262,11 +280,13 @@ public:
 
         reader_.IntoElement();
         if (Section("DIRECTORIES")) {
-            while (reader_.FindElement("DIR")) AddDirectory(entry);
+            while (reader_.FindElement("DIR"))
+                AddDirectory(entry);
             reader_.OutOfElement();
         }
         if (Section("FILES")) {
-            while (reader_.FindElement("FILE")) AddFile(entry);
+            while (reader_.FindElement("FILE"))
+                AddFile(entry);
             reader_.OutOfElement();
         }
         if (Section("COOKIES")) {
@@ -277,26 +297,33 @@ public:
         }
         if (Section("REGISTRY")) {
             if (Section("KEYS")) {
-                while (reader_.FindElement("REGKEY")) AddKey(entry);
+                while (reader_.FindElement("REGKEY"))
+                    AddKey(entry);
                 reader_.OutOfElement();
             }
             if (Section("VALUES")) {
-                while (reader_.FindElement("REGVALUE")) AddValue(entry);
+                while (reader_.FindElement("REGVALUE"))
+                    AddValue(entry);
                 reader_.OutOfElement();
             }
             if (Section("VALUE_DATA")) {
-                while (reader_.FindElement("VALUE")) AddValueData(entry);
+                while (reader_.FindElement("VALUE"))
+                    AddValueData(entry);
                 reader_.OutOfElement();
             }
             reader_.OutOfElement();
         }
-        if (reader_.FindElement("DANGER_LEVEL")) entry.dangerLevel = DecimalValue(reader_.GetData());
-        if (reader_.FindElement("DESCRIPTION")) entry.description = reader_.GetData();
+        if (reader_.FindElement("DANGER_LEVEL"))
+            entry.dangerLevel = DecimalValue(reader_.GetData());
+        if (reader_.FindElement("DESCRIPTION"))
+            entry.description = reader_.GetData();
         reader_.OutOfElement();
 
         // The item lists are complete, so pointers into them stay valid.
-        for (std::size_t i : checksumItems_) db_.checksums_.push_back({&entry, &entry.files[i]});
-        for (std::size_t i : cacheItems_) db_.cacheFiles_.push_back({&entry, &entry.files[i]});
+        for (std::size_t i : checksumItems_)
+            db_.checksums_.push_back({&entry, &entry.files[i]});
+        for (std::size_t i : cacheItems_)
+            db_.cacheFiles_.push_back({&entry, &entry.files[i]});
         for (PendingExe& exe : pendingExes_) {
             db_.executables_.push_back(
                 {std::move(exe.name), std::move(exe.path), std::move(exe.md5), &entry});
@@ -305,14 +332,16 @@ public:
         cacheItems_.clear();
     }
 
-private:
+  private:
     struct PendingExe {
         std::string name, path, md5;
     };
 
     // Finds the named section among the current element's children and steps
     // into it.
-    bool Section(std::string_view name) { return reader_.FindElement(name) && reader_.IntoElement(); }
+    bool Section(std::string_view name) {
+        return reader_.FindElement(name) && reader_.IntoElement();
+    }
 
     // The fixed-drive paths of an ":AllRoots:" path, in drive order.
     std::vector<std::string> AllRootsPaths(const std::string& path) const {
@@ -354,7 +383,8 @@ private:
         if (text::EqualsNoCase(path, kIECache)) {
             inCache = true;
         } else if (path.find(kAllRoots) != std::string::npos) {
-            if (isExe) exePath = path;
+            if (isExe)
+                exePath = path;
             std::vector<std::string> paths = AllRootsPaths(path);
             for (std::size_t i = 1; i < paths.size(); ++i) {
                 FileItem copy;
@@ -365,18 +395,23 @@ private:
                 RemoveTrailingBackslashes(copy.path);
                 entry.files.push_back(std::move(copy));
             }
-            if (!paths.empty()) item.path = std::move(paths[0]);
+            if (!paths.empty())
+                item.path = std::move(paths[0]);
         } else {
             item.path = db_.ExpandPathMacros(std::move(path));
             ReduceDoubledBackslashes(item.path);
-            if (isExe) exePath = item.path;
+            if (isExe)
+                exePath = item.path;
         }
         RemoveTrailingBackslashes(item.path);
 
         std::size_t index = entry.files.size();
-        if (!item.md5.empty()) checksumItems_.push_back(index);
-        if (inCache) cacheItems_.push_back(index);
-        if (isExe) pendingExes_.push_back({item.name, exePath, item.md5});
+        if (!item.md5.empty())
+            checksumItems_.push_back(index);
+        if (inCache)
+            cacheItems_.push_back(index);
+        if (isExe)
+            pendingExes_.push_back({item.name, exePath, item.md5});
         entry.files.push_back(std::move(item));
     }
 
@@ -450,17 +485,21 @@ bool ReferenceDatabase::LoadMarkup(std::string markup, std::string_view ignoreTe
             lastError_ = reader.LastError();
             return false;
         }
-        if (!reader.FindElement("BX")) return true;
+        if (!reader.FindElement("BX"))
+            return true;
         total_ = DecimalValue(reader.GetAttribute("TOTAL"));
-        if (progress != nullptr) progress->SetRange(0, total_ != 0 ? total_ : 1000);
+        if (progress != nullptr)
+            progress->SetRange(0, total_ != 0 ? total_ : 1000);
         reader.IntoElement();
         Builder builder(*this, reader, ignoreText);
         while (reader.FindElement("SW")) {
-            if (progress != nullptr) progress->Step();
+            if (progress != nullptr)
+                progress->Step();
             builder.BuildEntry();
         }
         if (reader.FindElement("ActiveX") && reader.IntoElement()) {
-            while (reader.FindElement("CLSID")) classIds_.push_back(reader.GetAttribute("Key"));
+            while (reader.FindElement("CLSID"))
+                classIds_.push_back(reader.GetAttribute("Key"));
             reader.OutOfElement();
         }
     } catch (const std::bad_alloc&) {

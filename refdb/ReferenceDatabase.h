@@ -142,7 +142,7 @@ using FolderTable = std::array<std::string, kFolderCount>;
 
 // Receives the loading progress: a range, then one step per entry.
 class LoadProgress {
-public:
+  public:
     virtual ~LoadProgress() = default;
     virtual void SetRange(int lower, int upper) = 0;
     virtual void Step() = 0;
@@ -159,7 +159,7 @@ platform::HKey RootFromName(std::string_view name);
 std::string IgnoreListPath(platform::System& system);
 
 class ReferenceDatabase {
-public:
+  public:
     // Computes the folder values the registry macros use.
     explicit ReferenceDatabase(platform::System& system);
 
@@ -189,7 +189,7 @@ public:
     std::string ExpandPathMacros(std::string text) const;
     std::string ExpandRegistryMacros(std::string text) const;
 
-private:
+  private:
     class Builder;
     void Clear();
     void ComputeFolders();

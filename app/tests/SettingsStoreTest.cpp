@@ -16,7 +16,7 @@ using platform::kHkeyCurrentUser;
 constexpr const char* kKey = "Software\\Brindlex5";
 
 class SettingsStoreTest : public ::testing::Test {
-protected:
+  protected:
     testsupport::TestSystem host;
     app::SettingsStore store{host.system()};
     CRegistryHelper helper{host.registry()};
@@ -38,9 +38,7 @@ protected:
                platform::kSuccess;
     }
 
-    void CreateSettingsKey() {
-        ASSERT_TRUE(helper.OpenOrCreateKey(kHkeyCurrentUser, kKey));
-    }
+    void CreateSettingsKey() { ASSERT_TRUE(helper.OpenOrCreateKey(kHkeyCurrentUser, kKey)); }
 };
 
 TEST_F(SettingsStoreTest, FirstStartWritesTheWholeTableInOrder) {
@@ -49,10 +47,12 @@ TEST_F(SettingsStoreTest, FirstStartWritesTheWholeTableInOrder) {
     ASSERT_TRUE(store.WriteDefaultSettings());
 
     const char* expectedOrder[] = {
-        "pv",     "df",      "ras",  "sas",  "mtst",     "asl",   "abrs",  "acu",
-        "clsshlds", "dntstrtshld", "nowarn", "Schedule Scan", "Weekly Scan", "Periodic",
-        "WeekDay", "Period", "Time", "scantype", "firstrun", "shup", "ghmpg", "hmpg",
-        "rltime", "srchpge", "gfv", "iehj", "hsts", "acbl", "path", "xpath", "lfp", "rfp"};
+        "pv",          "df",       "ras",      "sas",         "mtst",   "asl",
+        "abrs",        "acu",      "clsshlds", "dntstrtshld", "nowarn", "Schedule Scan",
+        "Weekly Scan", "Periodic", "WeekDay",  "Period",      "Time",   "scantype",
+        "firstrun",    "shup",     "ghmpg",    "hmpg",        "rltime", "srchpge",
+        "gfv",         "iehj",     "hsts",     "acbl",        "path",   "xpath",
+        "lfp",         "rfp"};
     platform::ScopedKey key;
     ASSERT_EQ(platform::ScopedKey::Open(host.registry(), kHkeyCurrentUser, kKey, platform::kKeyRead,
                                         &key),
@@ -197,7 +197,8 @@ TEST_F(SettingsStoreTest, RunEntry) {
     const char* kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     EXPECT_FALSE(store.SetRunEntry("", "x"));
     EXPECT_FALSE(store.SetRunEntry("Brindlex5", ""));
-    ASSERT_TRUE(store.SetRunEntry("Brindlex5", "\"C:\\Program Files\\Brindlex\\brindlex.exe\" :Min:"));
+    ASSERT_TRUE(
+        store.SetRunEntry("Brindlex5", "\"C:\\Program Files\\Brindlex\\brindlex.exe\" :Min:"));
     EXPECT_EQ(helper.QueryString(kHkeyCurrentUser, kRun, "Brindlex5", "-"),
               "\"C:\\Program Files\\Brindlex\\brindlex.exe\" :Min:");
     EXPECT_TRUE(store.DeleteRunEntry("Brindlex5"));

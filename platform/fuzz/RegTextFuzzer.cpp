@@ -12,14 +12,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::host::MemoryRegistry registry;
     std::string error;
     if (platform::host::ImportRegText(registry, bytes, &error) != platform::kSuccess) {
-        if (error.empty()) __builtin_trap();
+        if (error.empty())
+            __builtin_trap();
         return 0;
     }
-    for (auto format : {platform::host::RegFormat::kRegedit4, platform::host::RegFormat::kVersion5}) {
+    for (auto format :
+         {platform::host::RegFormat::kRegedit4, platform::host::RegFormat::kVersion5}) {
         std::string text;
-        if (platform::host::SaveAll(registry, format, &text) != platform::kSuccess) __builtin_trap();
+        if (platform::host::SaveAll(registry, format, &text) != platform::kSuccess)
+            __builtin_trap();
         platform::host::MemoryRegistry copy;
-        if (platform::host::ImportRegText(copy, text, &error) != platform::kSuccess) __builtin_trap();
+        if (platform::host::ImportRegText(copy, text, &error) != platform::kSuccess)
+            __builtin_trap();
     }
     return 0;
 }

@@ -5,7 +5,8 @@
 namespace platform::host {
 
 LocalTime HostClock::Now() {
-    if (isFixed_) return fixed_;
+    if (isFixed_)
+        return fixed_;
     std::time_t now = std::time(nullptr);
     std::tm parts{};
     localtime_r(&now, &parts);

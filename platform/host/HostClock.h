@@ -5,14 +5,14 @@ namespace platform::host {
 
 // The host's local time, or a fixed time a test sets.
 class HostClock : public Clock {
-public:
+  public:
     LocalTime Now() override;
     void SetFixed(const LocalTime& time) {
         fixed_ = time;
         isFixed_ = true;
     }
 
-private:
+  private:
     LocalTime fixed_;
     bool isFixed_ = false;
 };

@@ -112,8 +112,8 @@ class MemoryRegistry : public Registry {
     // Looks the handle up, runs the fault hook for `operation` (on the
     // handle's path, or its subkey's when given), then locks and looks the
     // handle up again.
-    Status Enter(HKey key, std::string_view operation, const std::string_view* subKey,
-                 Lock* lock, Handle* h);
+    Status Enter(HKey key, std::string_view operation, const std::string_view* subKey, Lock* lock,
+                 Handle* h);
     bool Denied(const std::string& canonicalPath, std::uint32_t access) const;
     std::string CanonicalPath(const Node* node) const;
     HKey AddHandle(std::shared_ptr<Node> node, std::uint32_t access, std::string path);

@@ -518,10 +518,7 @@ void AppendValue(std::string& out, std::string_view name, std::uint32_t type, st
         std::string_view body = data;
         if (!body.empty() && body.back() == '\0')
             body.remove_suffix(1);
-        out.append(prefix)
-            .append("\"")
-            .append(Escape(body))
-            .append("\"");
+        out.append(prefix).append("\"").append(Escape(body)).append("\"");
     } else if (type == kRegDword && data.size() == 4) {
         out.append(prefix).append("dword:");
         for (std::size_t k = 4; k-- > 0;) {

@@ -71,10 +71,10 @@ TEST(TextTest, SplitTrimAndPaths) {
 TEST(TextTest, Utf8Validation) {
     EXPECT_TRUE(text::IsValidUtf8("plain"));
     EXPECT_TRUE(text::IsValidUtf8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
-    EXPECT_FALSE(text::IsValidUtf8("\xC3"));              // cut short
-    EXPECT_FALSE(text::IsValidUtf8("\xC0\xAF"));          // overlong
-    EXPECT_FALSE(text::IsValidUtf8("\xED\xA0\x80"));      // surrogate
-    EXPECT_FALSE(text::IsValidUtf8("\xE2\x82"));          // cut short at the end
+    EXPECT_FALSE(text::IsValidUtf8("\xC3"));          // cut short
+    EXPECT_FALSE(text::IsValidUtf8("\xC0\xAF"));      // overlong
+    EXPECT_FALSE(text::IsValidUtf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(text::IsValidUtf8("\xE2\x82"));      // cut short at the end
     EXPECT_FALSE(text::IsValidUtf8("\xFF"));
 }
 

@@ -4,7 +4,7 @@
 namespace platform::win32 {
 
 class Win32Clock : public Clock {
-public:
+  public:
     LocalTime Now() override;
 };
 

@@ -24,25 +24,39 @@ std::string Hex32(unsigned value) {
 
 // About 500 bytes of markup per entry, in the mix of a real database.
 std::string Generate(int entries) {
-    std::string out = "<?xml version=\"1.0\"?>\r\n<BX TOTAL=\"" + std::to_string(entries) + "\">\r\n";
+    std::string out =
+        "<?xml version=\"1.0\"?>\r\n<BX TOTAL=\"" + std::to_string(entries) + "\">\r\n";
     out.reserve(static_cast<std::size_t>(entries) * 520);
     for (int i = 0; i < entries; ++i) {
         std::string n = std::to_string(i);
         out += "<SW NAME=\"Generated Adware " + n + "\">\r\n<FILES>\r\n";
-        out += "<FILE NAME=\"gen" + n + ".exe\" PATH=\":PFDir:\\Gen" + n + "\" MD5=\"" + Hex32(static_cast<unsigned>(i)) + "\"/>\r\n";
-        if (i % 3 == 0) out += "<FILE NAME=\"gen" + n + ".dll\" PATH=\":Sys32Dir:\"/>\r\n";
+        out += "<FILE NAME=\"gen" + n + ".exe\" PATH=\":PFDir:\\Gen" + n + "\" MD5=\"" +
+               Hex32(static_cast<unsigned>(i)) + "\"/>\r\n";
+        if (i % 3 == 0)
+            out += "<FILE NAME=\"gen" + n + ".dll\" PATH=\":Sys32Dir:\"/>\r\n";
         out += "</FILES>\r\n";
-        if (i % 4 == 0) out += "<COOKIES><COOKIE NAME=\"gen" + n + "\"/></COOKIES>\r\n";
-        out += "<REGISTRY><KEYS><REGKEY MAIN=\"HKEY_LOCAL_MACHINE\" SUB=\"SOFTWARE\\Generated\" VALUE=\"Gen" + n + "\"/></KEYS>\r\n";
-        out += "<VALUES><REGVALUE MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\Microsoft\\Windows\\CurrentVersion\\Run\" VALUE=\"Gen" + n + "\"/></VALUES></REGISTRY>\r\n";
+        if (i % 4 == 0)
+            out += "<COOKIES><COOKIE NAME=\"gen" + n + "\"/></COOKIES>\r\n";
+        out +=
+            "<REGISTRY><KEYS><REGKEY MAIN=\"HKEY_LOCAL_MACHINE\" SUB=\"SOFTWARE\\Generated\" "
+            "VALUE=\"Gen" +
+            n + "\"/></KEYS>\r\n";
+        out +=
+            "<VALUES><REGVALUE MAIN=\"HKEY_CURRENT_USER\" "
+            "SUB=\"Software\\Microsoft\\Windows\\CurrentVersion\\Run\" VALUE=\"Gen" +
+            n + "\"/></VALUES></REGISTRY>\r\n";
         out += "<DANGER_LEVEL>" + std::to_string(i % 3) + "</DANGER_LEVEL>\r\n";
-        out += "<DESCRIPTION>Generated entry " + n + " shows advertisements and reports browsing habits to its makers.</DESCRIPTION>\r\n</SW>\r\n";
+        out += "<DESCRIPTION>Generated entry " + n +
+               " shows advertisements and reports browsing habits to its "
+               "makers.</DESCRIPTION>\r\n</SW>\r\n";
     }
     out += "</BX>\r\n";
     return out;
 }
 
-std::size_t HeapInUse() { return mallinfo2().uordblks; }
+std::size_t HeapInUse() {
+    return mallinfo2().uordblks;
+}
 
 }  // namespace
 

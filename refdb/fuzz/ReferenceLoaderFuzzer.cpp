@@ -23,13 +23,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (db.LoadMarkup(markup, ignore)) {
         // Every index must point into the loaded entries.
         for (const refdb::ChecksumRef& ref : db.checksums()) {
-            if (ref.md5().empty() || ref.entry == nullptr) __builtin_trap();
+            if (ref.md5().empty() || ref.entry == nullptr)
+                __builtin_trap();
         }
         for (const refdb::CacheFileRef& ref : db.cacheFiles()) {
-            if (ref.file->path.size() != 0) __builtin_trap();
+            if (ref.file->path.size() != 0)
+                __builtin_trap();
         }
         for (const refdb::ExeRecord& exe : db.executables()) {
-            if (exe.entry == nullptr) __builtin_trap();
+            if (exe.entry == nullptr)
+                __builtin_trap();
         }
     } else if (!db.entries().empty()) {
         __builtin_trap();

@@ -12,21 +12,20 @@ namespace {
 constexpr const char* kList = "C:\\Program Files\\Brindlex\\iglist.lst";
 
 class IgnoreListTest : public ::testing::Test {
-protected:
+  protected:
     std::string ListText() {
         std::string bytes;
         EXPECT_EQ(host.files().ReadFile(kList, &bytes), platform::kSuccess);
         return refdb::Scrambled(bytes);
     }
-    void LoadThree() {
-        ASSERT_TRUE(db.LoadReference("C:\\ref.bx")) << db.LastError();
-    }
+    void LoadThree() { ASSERT_TRUE(db.LoadReference("C:\\ref.bx")) << db.LastError(); }
     void SetUp() override {
-        ASSERT_EQ(host.files().WriteFile(
-                      "C:\\ref.bx",
-                      refdb::Scrambled("<BX TOTAL=\"3\"><SW NAME=\"Foo\"><DESCRIPTION>f</DESCRIPTION>"
-                                       "</SW><SW NAME=\"FooBar\"/><SW NAME=\"Baz\"/></BX>")),
-                  platform::kSuccess);
+        ASSERT_EQ(
+            host.files().WriteFile(
+                "C:\\ref.bx",
+                refdb::Scrambled("<BX TOTAL=\"3\"><SW NAME=\"Foo\"><DESCRIPTION>f</DESCRIPTION>"
+                                 "</SW><SW NAME=\"FooBar\"/><SW NAME=\"Baz\"/></BX>")),
+            platform::kSuccess);
     }
 
     testsupport::TestSystem host;
@@ -79,7 +78,8 @@ TEST_F(IgnoreListTest, EditorRewritesTheFile) {
     ASSERT_TRUE(again.Ok());
     EXPECT_EQ(ListText(), "");
     LoadThree();
-    for (const auto& entry : db.entries()) EXPECT_FALSE(entry.ignored) << entry.name;
+    for (const auto& entry : db.entries())
+        EXPECT_FALSE(entry.ignored) << entry.name;
 }
 
 TEST_F(IgnoreListTest, CancelChangesNothing) {

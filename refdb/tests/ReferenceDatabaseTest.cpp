@@ -14,7 +14,7 @@ namespace {
 using refdb::ReferenceDatabase;
 
 class RecordingProgress : public refdb::LoadProgress {
-public:
+  public:
     void SetRange(int from, int to) override {
         lower = from;
         upper = to;
@@ -29,11 +29,12 @@ std::string Document(const std::string& body, int total = 1) {
 }
 
 class ReferenceDatabaseTest : public ::testing::Test {
-protected:
+  protected:
     ReferenceDatabaseTest() {
         CRegistryHelper helper(host.registry());
         const char* user = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-        helper.SetString(platform::kHkeyCurrentUser, user, "Personal", "C:\\Users\\user\\Documents");
+        helper.SetString(platform::kHkeyCurrentUser, user, "Personal",
+                         "C:\\Users\\user\\Documents");
         helper.SetString(platform::kHkeyCurrentUser, user, "AppData",
                          "C:\\Users\\user\\AppData\\Roaming\\");
         helper.SetString(platform::kHkeyCurrentUser, user, "Recent",
@@ -112,8 +113,9 @@ TEST_F(ReferenceDatabaseTest, ExpandsMacrosInEveryField) {
     EXPECT_EQ(e.files[2].path, "C:\\Windows\\Temp");
     EXPECT_EQ(e.files[3].path, "C:\\Users\\user\\AppData\\Local\\Temp\\sub");
     EXPECT_EQ(e.files[4].path, "C:\\Users\\user\\Documents\\C:\\Users\\user\\AppData\\Roaming");
-    EXPECT_EQ(e.files[5].path,
-              "C:\\Users\\user\\C:\\Users\\user\\Start\\C:\\Users\\user\\Desktop\\C:\\Users\\Public\\C:");
+    EXPECT_EQ(
+        e.files[5].path,
+        "C:\\Users\\user\\C:\\Users\\user\\Start\\C:\\Users\\user\\Desktop\\C:\\Users\\Public\\C:");
     EXPECT_EQ(e.files[6].path, ":windir:");  // macro names are case-sensitive
 
     EXPECT_EQ(e.regKeys[0].root, platform::kHkeyUsers);
@@ -222,7 +224,8 @@ TEST_F(ReferenceDatabaseTest, ItemFieldsAndIndexes) {
     EXPECT_EQ(db.cacheFiles()[0].file, &e.files[1]);
     ASSERT_EQ(db.checksums().size(), 2u);
     EXPECT_EQ(db.checksums()[1].md5(), "BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB");
-    EXPECT_EQ(db.classIds(), (std::vector<std::string>{"{11111111-2222-3333-4444-555555555555}", "{2}"}));
+    EXPECT_EQ(db.classIds(),
+              (std::vector<std::string>{"{11111111-2222-3333-4444-555555555555}", "{2}"}));
 }
 
 TEST_F(ReferenceDatabaseTest, IgnoreTextIsASubstringTest) {
@@ -252,7 +255,8 @@ TEST_F(ReferenceDatabaseTest, LineEndsDoNotMatter) {
     std::string fromLf = db.entries()[0].description;
     std::string crlf;
     for (char c : lf) {
-        if (c == '\n') crlf += '\r';
+        if (c == '\n')
+            crlf += '\r';
         crlf += c;
     }
     ASSERT_TRUE(Load(crlf));
@@ -261,8 +265,9 @@ TEST_F(ReferenceDatabaseTest, LineEndsDoNotMatter) {
 }
 
 TEST_F(ReferenceDatabaseTest, FailuresAndReloads) {
-    ASSERT_TRUE(Load(Document("<SW NAME=\"first\"><FILES><FILE NAME=\"x.exe\" MD5=\"AB\"/></FILES></SW>"
-                              "<ActiveX><CLSID Key=\"{1}\"/></ActiveX>")));
+    ASSERT_TRUE(
+        Load(Document("<SW NAME=\"first\"><FILES><FILE NAME=\"x.exe\" MD5=\"AB\"/></FILES></SW>"
+                      "<ActiveX><CLSID Key=\"{1}\"/></ActiveX>")));
     ASSERT_TRUE(Load(Document("<SW NAME=\"second\"/>")));
     ASSERT_EQ(db.entries().size(), 1u);
     EXPECT_EQ(db.entries()[0].name, "second");

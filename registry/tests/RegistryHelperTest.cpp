@@ -317,7 +317,8 @@ TEST_F(RegistryHelperTest, DeleteKeyTreeGoesOnOnlyWhenTheEnumerationRanOut) {
     // take three bytes each; a name past 299 characters ends the deletion
     // with ERROR_MORE_DATA.
     std::string longest;
-    for (int i = 0; i < 255; ++i) longest += "\xE2\x82\xAC";
+    for (int i = 0; i < 255; ++i)
+        longest += "\xE2\x82\xAC";
     MakeKey("Software\\Names\\" + longest);
     EXPECT_EQ(helper.DeleteKeyTree(kHkeyCurrentUser, "Software\\Names"), platform::kSuccess);
     EXPECT_FALSE(Exists("Software\\Names"));
