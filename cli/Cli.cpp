@@ -2,6 +2,9 @@
 
 #include <ostream>
 
+#include "app/SettingsStore.h"
+#include "app/Strings.h"
+
 namespace cli {
 
 int CommandSet::Run(platform::System& system, Console& console) const {
@@ -18,9 +21,19 @@ int CommandSet::Run(platform::System& system, Console& console) const {
     return chosen->run(system, console);
 }
 
+std::string ReferencePath(platform::System& system, Console& console, const std::string& file) {
+    if (!file.empty()) return console.resolvePath(file);
+    app::SettingsStore settings(system);
+    std::string path;
+    if (settings.GetSetting("rfp", &path) && !path.empty()) return path;
+    return settings.GetModulePath(false) + app::strings::kDefaultReferenceFile;
+}
+
 void AddAllCommands(CommandSet& commands) {
     AddSettingsCommands(commands);
     AddDbCommands(commands);
+    AddUpdateCommands(commands);
+    AddScanCommands(commands);
 }
 
 }  // namespace cli

@@ -51,11 +51,17 @@ private:
     std::vector<Command> commands_;
 };
 
+// The file named on the command line, else the configured Reference file
+// ("rfp"), else the default one beside the program.
+std::string ReferencePath(platform::System& system, Console& console, const std::string& file);
+
 // Adds every command of the program to `commands`.
 void AddAllCommands(CommandSet& commands);
 
 // Command groups, one file each.
 void AddSettingsCommands(CommandSet& commands);
 void AddDbCommands(CommandSet& commands);
+void AddUpdateCommands(CommandSet& commands);  // also db keygen, sign, verify
+void AddScanCommands(CommandSet& commands);
 
 }  // namespace cli

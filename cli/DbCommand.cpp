@@ -5,8 +5,6 @@
 #include <ostream>
 #include <string>
 
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
 #include "cli/Cli.h"
 #include "platform/Text.h"
 #include "refdb/ReferenceDatabase.h"
@@ -16,16 +14,6 @@ namespace cli {
 namespace {
 
 using nlohmann::json;
-
-// The file named on the command line, else the configured Reference file,
-// else the default one beside the program.
-std::string ReferencePath(platform::System& system, Console& console, const std::string& file) {
-    if (!file.empty()) return console.resolvePath(file);
-    app::SettingsStore settings(system);
-    std::string path;
-    if (settings.GetSetting("rfp", &path) && !path.empty()) return path;
-    return settings.GetModulePath(false) + app::strings::kDefaultReferenceFile;
-}
 
 bool Load(refdb::ReferenceDatabase& db, platform::System& system, Console& console,
           const std::string& file) {

@@ -47,7 +47,7 @@ inline constexpr std::size_t kMaxPageSize = 1u << 20;
 
 // Told how a download goes; runs on the downloading thread.
 class DownloadProgress {
-public:
+  public:
     virtual ~DownloadProgress() = default;
     // `total` is 0 while the size is unknown. Returning false cancels the
     // download, which then ends with kEAbort.
@@ -55,7 +55,7 @@ public:
 };
 
 class Network {
-public:
+  public:
     virtual ~Network() = default;
 
     // Reads the resource at `address` whole into `body` (emptied first),

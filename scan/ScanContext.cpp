@@ -6,15 +6,20 @@ namespace scan {
 
 namespace {
 
-void TakePlace(ScanContext& context, refdb::FileItem& item, std::string_view foundPath) {
-    item.name = std::string(text::FileName(foundPath));
-    item.path = std::string(text::ParentPath(foundPath));
+void TakePlace(ScanContext& context, refdb::FileItem& item, std::string_view folder,
+               std::string_view name) {
+    item.name = std::string(name);
+    item.path = std::string(folder);
     auto strings = std::make_unique<refdb::VersionInfo>();
-    if (context.system.files.ReadVersionStrings(foundPath, strings.get())) {
+    if (context.system.files.ReadVersionStrings(item.path + '\\' + item.name, strings.get())) {
         item.versionInfo = std::move(strings);
     } else {
         item.versionInfo.reset();
     }
+}
+
+void TakePlace(ScanContext& context, refdb::FileItem& item, std::string_view foundPath) {
+    TakePlace(context, item, text::ParentPath(foundPath), text::FileName(foundPath));
 }
 
 }  // namespace
@@ -38,14 +43,21 @@ void ReportFoundAtPlace(ScanContext& context, refdb::SpywareEntry& entry, refdb:
 
 void ReportFoundByChecksum(ScanContext& context, refdb::SpywareEntry& entry, refdb::FileItem& item,
                            std::string_view foundPath) {
+    ReportFoundByChecksum(context, entry, item, text::ParentPath(foundPath),
+                          text::FileName(foundPath));
+}
+
+void ReportFoundByChecksum(ScanContext& context, refdb::SpywareEntry& entry, refdb::FileItem& item,
+                           std::string_view folder, std::string_view name) {
     if (!item.detected && !item.path.empty()) {
-        ReportFoundAtPlace(context, entry, item, foundPath);
+        TakePlace(context, item, folder, name);
+        ReportFile(context, entry, item);
         return;
     }
     refdb::FileItem copy;
     copy.md5 = item.md5;
     copy.isLsp = item.isLsp;
-    TakePlace(context, copy, foundPath);
+    TakePlace(context, copy, folder, name);
     copy.detected = true;
     item.detected = true;
     entry.detected = true;

@@ -15,7 +15,7 @@ namespace scan {
 // Called on the scan thread, one call at a time; each call returns when the
 // receiver has handled it, so the items passed stay valid and unchanged.
 class ScanObserver {
-public:
+  public:
     virtual ~ScanObserver() = default;
     // One thing was checked; `text` says what, `scannedCount` counts them.
     virtual void OnProgress(std::string_view text, int scannedCount) = 0;
@@ -71,5 +71,9 @@ void ReportFoundAtPlace(ScanContext& context, refdb::SpywareEntry& entry, refdb:
 // folder, kept in the item's copies and reported on its own.
 void ReportFoundByChecksum(ScanContext& context, refdb::SpywareEntry& entry, refdb::FileItem& item,
                            std::string_view foundPath);
+// The same with the found folder and name given apart, for names that hold
+// separators of their own (an archive member "setup.zip?bin/tool.exe").
+void ReportFoundByChecksum(ScanContext& context, refdb::SpywareEntry& entry, refdb::FileItem& item,
+                           std::string_view folder, std::string_view name);
 
 }  // namespace scan

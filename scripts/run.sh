@@ -16,8 +16,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "== creating the demo Wine prefix $WINEPREFIX"
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
-    # Z: is the whole Linux file system; the demo stays inside the prefix.
-    rm -f "$WINEPREFIX/dosdevices/z:"
+    # The demo stays inside the prefix: no Z: drive, no links to the home folder.
+    ./scripts/detach-prefix.sh "$WINEPREFIX" --no-z
 fi
 program_dir="$WINEPREFIX/drive_c/Program Files/Brindlex"
 mkdir -p "$program_dir"

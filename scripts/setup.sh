@@ -41,3 +41,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
     /usr/lib/wine/wineserver -w || true
 fi
+# Test binaries run from the build folder through Z:, so only the links to
+# the host home folder go.
+"$root/scripts/detach-prefix.sh" "$WINEPREFIX"

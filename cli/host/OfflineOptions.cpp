@@ -52,7 +52,7 @@ std::string ResolveCommandLinePath(const std::string& path) {
 
 OfflineSystem::OfflineSystem(std::string hostExecutable)
     : processes_(HostPathToWindows(hostExecutable)),
-      system_{registry_, files_, processes_, environment_, clock_} {}
+      system_{registry_, files_, processes_, environment_, clock_, network_} {}
 
 bool OfflineSystem::Prepare(const OfflineOptions& options, std::string* error) {
     bool zMapped = false;

@@ -11,6 +11,7 @@
 #include "platform/host/HostClock.h"
 #include "platform/host/HostEnvironment.h"
 #include "platform/host/HostFileSystem.h"
+#include "platform/host/HostNetwork.h"
 #include "platform/host/HostProcesses.h"
 #include "platform/host/MemoryRegistry.h"
 
@@ -59,6 +60,7 @@ private:
     platform::host::HostProcesses processes_;
     platform::host::HostEnvironment environment_;
     platform::host::HostClock clock_;
+    platform::host::HostNetwork network_{files_};
     platform::System system_;
 };
 

@@ -11,6 +11,7 @@
 #include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32Environment.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Network.h"
 #include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32Registry.h"
 
@@ -38,7 +39,8 @@ int wmain(int argc, wchar_t** argv) {
     platform::win32::Win32Processes processes;
     platform::win32::Win32Environment environment;
     platform::win32::Win32Clock clock;
-    platform::System system{registry, files, processes, environment, clock};
+    platform::win32::Win32Network network;
+    platform::System system{registry, files, processes, environment, clock, network};
     cli::Console console{std::cout, std::cerr};
     return commands.Run(system, console);
 }

@@ -32,7 +32,8 @@ using UniqueList = std::unique_ptr<curl_slist, ListDeleter>;
 UniqueEasy NewRequest(std::string_view address, curl_slist* headers) {
     GlobalInit();
     UniqueEasy easy(curl_easy_init());
-    if (!easy) return easy;
+    if (!easy)
+        return easy;
     CURL* e = easy.get();
     std::string url(address);
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
@@ -133,7 +134,8 @@ std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* u
 
 int ReportProgress(void* user, curl_off_t total, curl_off_t received, curl_off_t, curl_off_t) {
     auto* state = static_cast<DownloadState*>(user);
-    if (state->progress == nullptr) return 0;
+    if (state->progress == nullptr)
+        return 0;
     auto known = [](curl_off_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0u; };
     // Non-zero cancels the transfer (CURLE_ABORTED_BY_CALLBACK).
     return state->progress->OnProgress(known(received), known(total)) ? 0 : 1;
@@ -147,7 +149,8 @@ Status HostNetwork::FetchPage(std::string_view address, std::string* body) {
     body->clear();
     UniqueList headers = NoCacheHeaders();
     UniqueEasy easy = NewRequest(address, headers.get());
-    if (!easy) return kErrorNotEnoughMemory;
+    if (!easy)
+        return kErrorNotEnoughMemory;
     PageState state{body};
     curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, AppendToPage);
     curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &state);
@@ -163,10 +166,12 @@ HResult HostNetwork::DownloadToFile(std::string_view address, std::string_view p
                                     DownloadProgress* progress) {
     UniqueList headers = NoCacheHeaders();
     UniqueEasy easy = NewRequest(address, headers.get());
-    if (!easy) return kEOutOfMemory;
+    if (!easy)
+        return kEOutOfMemory;
     Status openError = kSuccess;
     std::unique_ptr<FileWriter> file = files_.OpenWrite(path, false, &openError);
-    if (!file) return HResultFromWin32(openError);
+    if (!file)
+        return HResultFromWin32(openError);
 
     DownloadState state{file.get(), progress};
     CURL* e = easy.get();
@@ -191,7 +196,8 @@ HResult HostNetwork::DownloadToFile(std::string_view address, std::string_view p
     } else if (result == kSOk && closeError != kSuccess) {
         result = HResultFromWin32(closeError);
     }
-    if (result != kSOk) files_.DeleteFile(path);
+    if (result != kSOk)
+        files_.DeleteFile(path);
     return result;
 }
 

@@ -12,7 +12,7 @@
 namespace platform::host {
 
 class HostNetwork : public Network {
-public:
+  public:
     explicit HostNetwork(FileSystem& files);
 
     Status FetchPage(std::string_view address, std::string* body) override;
@@ -20,7 +20,7 @@ public:
                            DownloadProgress* progress) override;
     std::string MessageText(HResult result) override;
 
-private:
+  private:
     FileSystem& files_;
 };
 

@@ -165,9 +165,9 @@ constexpr DWORD kReaderShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_D
 
 // The version resource's string names, in the order FileSystem lists them.
 constexpr const wchar_t* kVersionStringNames[12] = {
-    L"CompanyName",     L"FileDescription", L"FileVersion",     L"InternalName",
-    L"LegalCopyright",  L"OriginalFileName", L"ProductName",    L"ProductVersion",
-    L"Comments",        L"LegalTrademarks", L"PrivateBuild",    L"SpecialBuild",
+    L"CompanyName",    L"FileDescription",  L"FileVersion",  L"InternalName",
+    L"LegalCopyright", L"OriginalFileName", L"ProductName",  L"ProductVersion",
+    L"Comments",       L"LegalTrademarks",  L"PrivateBuild", L"SpecialBuild",
 };
 
 // The string table of a language and code page: "\StringFileInfo\LLLLCCCC\".

@@ -8,7 +8,7 @@
 namespace platform::win32 {
 
 class Win32Network : public Network {
-public:
+  public:
     Status FetchPage(std::string_view address, std::string* body) override;
     HResult DownloadToFile(std::string_view address, std::string_view path,
                            DownloadProgress* progress) override;

@@ -15,7 +15,7 @@ e2e_template() {
             rm -rf "$template"
             WINEPREFIX="$template" $WINE wineboot -i >/dev/null 2>&1
             WINEPREFIX="$template" /usr/lib/wine/wineserver -w
-            rm -f "$template/dosdevices/z:"
+            "$e2e_root/scripts/detach-prefix.sh" "$template" --no-z
         fi
     ) 9>"$e2e_root/build/e2e-template.lock"
     echo "$template"
