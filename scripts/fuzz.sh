@@ -13,6 +13,7 @@ declare -A corpus=(
     [reference_loader_fuzzer]=refdb/fuzz/corpus
     [zip_reader_fuzzer]=zip/fuzz/corpus
     [reg_text_fuzzer]=platform/fuzz/corpus
+    [update_page_fuzzer]=update/fuzz/corpus
 )
 targets=("$@")
 ((${#targets[@]})) || targets=("${!corpus[@]}")
