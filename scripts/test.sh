@@ -57,6 +57,22 @@ run_tier() {
 }
 
 run_tier "tier 1 (native unit tests)" native unit
+# Windows programs that make windows need a display: without one, a private
+# virtual display serves the Windows tiers.
+if [ -z "${DISPLAY:-}" ]; then
+    for n in $(seq 90 120); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    done
+    Xvfb ":$n" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
+    xvfb_pid=$!
+    trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+    done
+fi
+
 run_tier "tier 2 (Windows tests under Wine)" windows unit
 run_tier "tier 3 (end-to-end under Wine)" windows e2e
 

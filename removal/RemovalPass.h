@@ -1,0 +1,25 @@
+#pragma once
+// The removal pass: walks every entry with detections and removes, in a
+// fixed order, its registry keys, values, value data, cookies, files and
+// folders, writing each step to the removal log.
+#include <deque>
+
+#include "platform/System.h"
+#include "refdb/ReferenceDatabase.h"
+
+namespace removal {
+
+// The progress bar of the removal dialog: one step per handled record.
+class RemovalProgress {
+  public:
+    virtual ~RemovalProgress() = default;
+    virtual void Step() = 0;
+};
+
+// Runs the pass over the detected records (a set detected flag means
+// detected and checked). Returns true when at least one file had to be left
+// for deletion at the next restart.
+bool RunRemovalPass(platform::System& system, std::deque<refdb::SpywareEntry>& entries,
+                    RemovalProgress* progress = nullptr);
+
+}  // namespace removal
