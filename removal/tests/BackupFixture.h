@@ -19,13 +19,7 @@ class BackupFixture : public ::testing::Test {
   protected:
     BackupFixture() {
         processes_.EmulateRegistryEditor(test_.registry(), test_.files());
-        platform::LocalTime time;
-        time.year = 2007;
-        time.month = 7;
-        time.day = 4;
-        time.hour = 9;
-        time.minute = 5;
-        time.second = 30;
+        platform::LocalTime time{2007, 7, 4, 9, 5, 30};
         test_.clock().SetFixed(time);
     }
 

@@ -96,13 +96,7 @@ class BackupTest : public BackupFixture {
 TEST_F(BackupTest, NamesTheFoldersAndTheArchiveFromProgramTempAndClock) {
     EXPECT_EQ(BackupFolder(system()), "C:\\Program Files\\Brindlex\\BrindlexBackup");
     EXPECT_EQ(BackupScratchFolder(system().files), kScratch);
-    platform::LocalTime time;
-    time.year = 2031;
-    time.month = 12;
-    time.day = 31;
-    time.hour = 23;
-    time.minute = 0;
-    time.second = 9;
+    platform::LocalTime time{2031, 12, 31, 23, 0, 9};
     EXPECT_EQ(BackupArchivePath("D:\\B", time), "D:\\B\\12,31,2031_23,0,9.zip");
 }
 

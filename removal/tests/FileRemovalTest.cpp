@@ -105,13 +105,7 @@ TEST_F(FileRemovalTest, RemovesEmptyFoldersDeepestFirstAndKeepsThoseWithFiles) {
 }
 
 TEST_F(FileRemovalTest, LogHeaderAndAppendingWithinOneSecond) {
-    platform::LocalTime time;
-    time.year = 2024;
-    time.month = 3;
-    time.day = 7;
-    time.hour = 9;
-    time.minute = 5;
-    time.second = 2;
+    platform::LocalTime time{2024, 3, 7, 9, 5, 2};
     host.clock().SetFixed(time);
     removal::CLogFile first(host.system());
     ASSERT_TRUE(first.Open());

@@ -28,13 +28,7 @@ class RemovalPassTest : public ::testing::Test {
     RemovalPassTest() {
         EXPECT_TRUE(settings.WriteDefaultSettings());
         EXPECT_TRUE(settings.SetSetting("lfp", "C:\\Logs\\"));
-        platform::LocalTime time;
-        time.year = 2024;
-        time.month = 11;
-        time.day = 30;
-        time.hour = 23;
-        time.minute = 59;
-        time.second = 58;
+        platform::LocalTime time{2024, 11, 30, 23, 59, 58};
         host.clock().SetFixed(time);
         files().CreateDirectory("C:\\Work");
         entry.name = "Zindle";

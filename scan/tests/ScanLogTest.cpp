@@ -19,13 +19,7 @@ class ScanLogTest : public ::testing::Test {
         EXPECT_TRUE(settings.WriteDefaultSettings());
         EXPECT_TRUE(settings.SetSetting("lfp", "C:\\Logs"));
         EXPECT_TRUE(settings.SetSetting("rfp", "C:\\Program Files\\Brindlex\\brindlex4_010907.bx"));
-        platform::LocalTime time;
-        time.year = 2024;
-        time.month = 3;
-        time.day = 7;
-        time.hour = 9;
-        time.minute = 5;
-        time.second = 2;
+        platform::LocalTime time{2024, 3, 7, 9, 5, 2};
         host.clock().SetFixed(time);
 
         entry.name = "Zindle Dialer";
@@ -55,13 +49,7 @@ class ScanLogTest : public ::testing::Test {
 };
 
 TEST_F(ScanLogTest, NamesTheFileByDateAndTimeWithoutLeadingZeros) {
-    platform::LocalTime time;
-    time.year = 2005;
-    time.month = 12;
-    time.day = 31;
-    time.hour = 23;
-    time.minute = 59;
-    time.second = 0;
+    platform::LocalTime time{2005, 12, 31, 23, 59, 0};
     EXPECT_EQ(scan::TimeStampedLogName(time), "Date(31-12-2005) Time(23-59-0).txt");
 }
 
