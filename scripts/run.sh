@@ -32,4 +32,9 @@ bxcli db info
 echo "== bxcli.exe db dump, first entries"
 bxcli db dump >"$WINEPREFIX/dump.txt"
 head -n 25 "$WINEPREFIX/dump.txt"
+echo "== bxcli.exe scan --smart (a smart scan of the demo prefix)"
+status=0
+bxcli scan --smart || status=$?
+# 1 means something was found; only 2 is a failure.
+[ "$status" -ne 2 ]
 /usr/lib/wine/wineserver -w
