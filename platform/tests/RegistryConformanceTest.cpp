@@ -18,7 +18,12 @@ namespace {
 
 using namespace platform;
 
-constexpr std::string_view kScratch = "Software\\BrindlexConformance";
+// Each test works below a key of its own, so test processes running side by
+// side against the real registry never touch each other's keys.
+std::string ScratchPath() {
+    return std::string("Software\\BrindlexConformance-") +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
 
 // Data with embedded zeros, from a literal and its length.
 std::string Bytes(const char* s, std::size_t n) {
@@ -44,12 +49,13 @@ void DeleteTree(Registry& reg, HKey parent, std::string_view path) {
 class RegistryConformance : public ::testing::Test {
   protected:
     Registry& reg = conformance::ConformanceRegistry();
+    const std::string scratchPath = ScratchPath();
     HKey base = kNullKey;
     std::vector<HKey> opened;
 
     void SetUp() override {
-        DeleteTree(reg, kHkeyCurrentUser, kScratch);
-        ASSERT_EQ(reg.CreateKey(kHkeyCurrentUser, kScratch, kRegOptionNonVolatile, kKeyAllAccess,
+        DeleteTree(reg, kHkeyCurrentUser, scratchPath);
+        ASSERT_EQ(reg.CreateKey(kHkeyCurrentUser, scratchPath, kRegOptionNonVolatile, kKeyAllAccess,
                                 &base, nullptr),
                   kSuccess);
     }
@@ -58,7 +64,7 @@ class RegistryConformance : public ::testing::Test {
         for (HKey k : opened)
             reg.CloseKey(k);
         reg.CloseKey(base);
-        DeleteTree(reg, kHkeyCurrentUser, kScratch);
+        DeleteTree(reg, kHkeyCurrentUser, scratchPath);
     }
 
     HKey Track(HKey key) {
@@ -174,9 +180,7 @@ TEST_F(RegistryConformance, OpenFollowsRegOpenKeyExPathRules) {
     EXPECT_FALSE(Exists("Gamma"));
     ASSERT_EQ(reg.OpenKey(base, "Alpha\\\\Beta\\", kKeyRead, &key), kSuccess);
     Track(key);
-    ASSERT_EQ(
-        reg.OpenKey(kHkeyCurrentUser, "Software\\BrindlexConformance\\Alpha\\", kKeyRead, &key),
-        kSuccess);
+    ASSERT_EQ(reg.OpenKey(kHkeyCurrentUser, scratchPath + "\\Alpha\\", kKeyRead, &key), kSuccess);
     Track(key);
     EXPECT_EQ(SubKeys(key), std::vector<std::string>{"Beta"});
     // An empty subkey opens a new handle to the same key.
@@ -201,7 +205,7 @@ TEST_F(RegistryConformance, BadAndClosedHandlesAreRefused) {
     EXPECT_EQ(reg.QueryInfoKey(closed, &info), kErrorInvalidHandle);
     // Closing a predefined root does nothing, and it stays usable.
     EXPECT_EQ(reg.CloseKey(kHkeyCurrentUser), kSuccess);
-    ASSERT_EQ(reg.OpenKey(kHkeyCurrentUser, kScratch, kKeyRead, &key), kSuccess);
+    ASSERT_EQ(reg.OpenKey(kHkeyCurrentUser, scratchPath, kKeyRead, &key), kSuccess);
     Track(key);
 }
 
@@ -448,7 +452,7 @@ TEST_F(RegistryConformance, DeniedRightsFailTheOpen) {
     if (!conformance::ConformanceCanDenyAccess())
         GTEST_SKIP() << "no way to deny rights here";
     Create("Locked");
-    std::string path = std::string(kScratch) + "\\Locked";
+    std::string path = std::string(scratchPath) + "\\Locked";
     conformance::ConformanceDenyAccess(kHkeyCurrentUser, path,
                                        kKeySetValue | kKeyCreateSubKey | 0x00010000);
     HKey key = kNullKey;
