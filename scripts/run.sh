@@ -16,9 +16,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "== creating the demo Wine prefix $WINEPREFIX"
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
-    # The demo stays inside the prefix: no Z: drive, no links to the home folder.
-    ./scripts/detach-prefix.sh "$WINEPREFIX" --no-z
 fi
+# The demo stays inside the prefix: no Z: drive, no links to the home folder.
+./scripts/detach-prefix.sh "$WINEPREFIX" --no-z
 program_dir="$WINEPREFIX/drive_c/Program Files/Brindlex"
 mkdir -p "$program_dir"
 cp build/windows/bin/bxcli.exe build/windows/bin/brindlex4_010907.bx build/windows/bin/xblk.bx \
