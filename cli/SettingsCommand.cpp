@@ -6,8 +6,8 @@
 #include "app/SettingsStore.h"
 #include "app/Strings.h"
 #include "cli/Cli.h"
-#include "platform/ScopedKey.h"
 #include "platform/Text.h"
+#include "registry/RegistryKey.h"
 
 namespace cli {
 namespace {
@@ -20,30 +20,18 @@ struct ListedValue {
 
 // Every value under the settings key, in the registry's order.
 bool ReadAllSettings(platform::Registry& registry, std::vector<ListedValue>* values) {
-    platform::ScopedKey key;
-    if (platform::ScopedKey::Open(registry, platform::kHkeyCurrentUser, app::strings::kSettingsKey,
-                                  platform::kKeyRead, &key) != platform::kSuccess) {
-        return false;
-    }
-    for (std::uint32_t index = 0;; ++index) {
-        platform::KeyInfo info;
-        if (registry.QueryInfoKey(key.get(), &info) != platform::kSuccess) return false;
-        std::string name(info.maxValueNameLen + 1, '\0');
-        std::string data(info.maxValueLen, '\0');
-        auto nameSize = static_cast<std::uint32_t>(name.size());
-        auto dataSize = static_cast<std::uint32_t>(data.size());
-        std::uint32_t type = 0;
-        platform::Status status =
-            registry.EnumValue(key.get(), index, name.data(), &nameSize, &type, data.data(), &dataSize);
-        if (status == platform::kErrorNoMoreItems) return true;
-        if (status == platform::kErrorMoreData) {
-            --index;  // the value grew since the size query: ask again
-            continue;
+    try {
+        CRegistryKey key(registry, platform::kHkeyCurrentUser, app::strings::kSettingsKey,
+                         platform::kKeyRead);
+        for (auto it = key.BeginValueIteration(); it != key.EndValueIteration(); ++it) {
+            CRegistryKey::Value value = *it;
+            const std::vector<std::uint8_t>& data = value.GetData();
+            values->push_back(
+                {value.GetName(), value.GetType(), std::string(data.begin(), data.end())});
         }
-        if (status != platform::kSuccess) return false;
-        name.resize(nameSize);
-        data.resize(dataSize);
-        values->push_back({std::move(name), type, std::move(data)});
+        return true;
+    } catch (const CRegistryKey::Exception&) {
+        return false;
     }
 }
 
@@ -52,7 +40,8 @@ std::string DisplayData(const ListedValue& value) {
         value.data.size() == 4) {
         std::uint32_t number = 0;
         for (int i = 3; i >= 0; --i) {
-            number = (number << 8) | static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
+            number =
+                (number << 8) | static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
         }
         return std::to_string(number);
     }
@@ -110,7 +99,8 @@ void AddSettingsCommands(CommandSet& commands) {
             return kExitFound;
         }
         std::string value;
-        if (!store.GetSetting(*name, &value)) return kExitFound;
+        if (!store.GetSetting(*name, &value))
+            return kExitFound;
         console.out << value << "\n";
         return kExitOk;
     });
@@ -129,7 +119,8 @@ void AddSettingsCommands(CommandSet& commands) {
             try {
                 std::size_t used = 0;
                 unsigned long parsed = std::stoul(*setValue, &used, 0);
-                if (used != setValue->size() || parsed > 0xFFFFFFFFul) throw std::out_of_range("");
+                if (used != setValue->size() || parsed > 0xFFFFFFFFul)
+                    throw std::out_of_range("");
                 number = static_cast<std::uint32_t>(parsed);
             } catch (const std::exception&) {
                 console.err << "\"" << *setValue << "\" is not a number\n";

@@ -210,12 +210,22 @@ void CheckClassServerIn(ScanContext& context, std::string_view classId,
     }
 }
 
+// Opens a known location with full access; a location that cannot be opened
+// that way is skipped.
+bool OpenKnownLocation(ScanContext& context, HKey root, std::string_view keyPath,
+                       std::uint32_t view, CRegistryKey* key) {
+    try {
+        *key = CRegistryKey(context.system.registry, root, keyPath, platform::kKeyAllAccess | view);
+        return true;
+    } catch (const CRegistryKey::Exception&) {
+        return false;
+    }
+}
+
 bool CheckKnownValueNamesIn(ScanContext& context, HKey root, std::string_view keyPath,
                             bool namesArePaths, const ChecksumRefs& checksums, std::uint32_t view) {
     CRegistryKey key;
-    try {
-        key = CRegistryKey(context.system.registry, root, keyPath, platform::kKeyAllAccess | view);
-    } catch (const CRegistryKey::Exception&) {
+    if (!OpenKnownLocation(context, root, keyPath, view, &key)) {
         return false;
     }
     try {
@@ -245,9 +255,7 @@ bool CheckKnownValueNamesIn(ScanContext& context, HKey root, std::string_view ke
 bool CheckKnownSubkeysIn(ScanContext& context, HKey root, std::string_view keyPath,
                          const ChecksumRefs& checksums, std::uint32_t view) {
     CRegistryKey key;
-    try {
-        key = CRegistryKey(context.system.registry, root, keyPath, platform::kKeyAllAccess | view);
-    } catch (const CRegistryKey::Exception&) {
+    if (!OpenKnownLocation(context, root, keyPath, view, &key)) {
         return false;
     }
     try {
@@ -270,9 +278,7 @@ bool CheckKnownSubkeysIn(ScanContext& context, HKey root, std::string_view keyPa
 bool CheckRunKeyIn(ScanContext& context, HKey root, std::string_view keyPath,
                    const ChecksumRefs& checksums, std::uint32_t view) {
     CRegistryKey key;
-    try {
-        key = CRegistryKey(context.system.registry, root, keyPath, platform::kKeyAllAccess | view);
-    } catch (const CRegistryKey::Exception&) {
+    if (!OpenKnownLocation(context, root, keyPath, view, &key)) {
         return false;
     }
     try {
