@@ -448,42 +448,72 @@ CRegistryKey::SubkeyIterator::SubkeyIterator(const CRegistryKey& key) {
     GetSubkeyInfo();
 }
 
-void CRegistryKey::SubkeyIterator::GetSubkeyInfo() {
-    CCountedRegKey& counted = m_key.Counted(kGetSubkeyInfoLocation);
-    platform::Registry& registry = counted.GetRegistry();
+namespace {
+
+// Fetches the entry at the current index. On ERROR_MORE_DATA the key is asked
+// again for its longest lengths and `grow` enlarges the buffers (false when
+// the key has no entries left), then the fetch is repeated. False when the
+// enumeration has ended.
+template <typename Fetch, typename Grow>
+bool FetchEntry(CCountedRegKey& counted, const char* location, Fetch fetch, Grow grow) {
     int retriesWithoutGrowth = 0;
     for (;;) {
-        std::uint32_t nameSize = SizeArgument(m_nameBuffer.size());
-        std::uint32_t classSize = SizeArgument(m_classBuffer.size());
-        Status status = registry.EnumKey(counted.GetHandle(), m_index, m_nameBuffer.data(),
-                                         &nameSize, m_classBuffer.data(), &classSize);
+        Status status = fetch();
         if (status == platform::kSuccess) {
-            m_name.assign(m_nameBuffer.data(),
-                          std::min<std::size_t>(nameSize, m_nameBuffer.size()));
-            m_class.assign(m_classBuffer.data(),
-                           std::min<std::size_t>(classSize, m_classBuffer.size()));
-            return;
+            return true;
         }
         if (status == platform::kErrorNoMoreItems) {
-            break;
+            return false;
         }
         if (status != platform::kErrorMoreData) {
-            Raise(kGetSubkeyInfoLocation, status);
+            Raise(location, status);
         }
-        // A longer name appeared since the buffers were sized.
+        // A longer name (or larger data) appeared since the buffers were sized.
         platform::KeyInfo info;
-        status = registry.QueryInfoKey(counted.GetHandle(), &info);
+        status = counted.GetRegistry().QueryInfoKey(counted.GetHandle(), &info);
         if (status != platform::kSuccess) {
-            Raise(kGetSubkeyInfoLocation, status);
+            Raise(location, status);
         }
-        if (info.subKeys == 0) {
-            break;
+        bool grew = false;
+        if (!grow(info, &grew)) {
+            return false;
         }
-        const bool nameGrew = EnsureRoom(m_nameBuffer, info.maxSubKeyLen, kGetSubkeyInfoLocation);
-        const bool classGrew = EnsureRoom(m_classBuffer, info.maxClassLen, kGetSubkeyInfoLocation);
-        if (!nameGrew && !classGrew && ++retriesWithoutGrowth > kMaxRetriesWithoutGrowth) {
-            Raise(kGetSubkeyInfoLocation, platform::kErrorMoreData);
+        if (!grew && ++retriesWithoutGrowth > kMaxRetriesWithoutGrowth) {
+            Raise(location, platform::kErrorMoreData);
         }
+    }
+}
+
+}  // namespace
+
+void CRegistryKey::SubkeyIterator::GetSubkeyInfo() {
+    CCountedRegKey& counted = m_key.Counted(kGetSubkeyInfoLocation);
+    std::uint32_t nameSize = 0;
+    std::uint32_t classSize = 0;
+    const bool found = FetchEntry(
+        counted, kGetSubkeyInfoLocation,
+        [&] {
+            nameSize = SizeArgument(m_nameBuffer.size());
+            classSize = SizeArgument(m_classBuffer.size());
+            return counted.GetRegistry().EnumKey(counted.GetHandle(), m_index, m_nameBuffer.data(),
+                                                 &nameSize, m_classBuffer.data(), &classSize);
+        },
+        [&](const platform::KeyInfo& info, bool* grew) {
+            if (info.subKeys == 0) {
+                return false;
+            }
+            const bool nameGrew =
+                EnsureRoom(m_nameBuffer, info.maxSubKeyLen, kGetSubkeyInfoLocation);
+            const bool classGrew =
+                EnsureRoom(m_classBuffer, info.maxClassLen, kGetSubkeyInfoLocation);
+            *grew = nameGrew || classGrew;
+            return true;
+        });
+    if (found) {
+        m_name.assign(m_nameBuffer.data(), std::min<std::size_t>(nameSize, m_nameBuffer.size()));
+        m_class.assign(m_classBuffer.data(),
+                       std::min<std::size_t>(classSize, m_classBuffer.size()));
+        return;
     }
     m_key.Close();
     m_name.clear();
@@ -535,41 +565,34 @@ CRegistryKey::ValueIterator::ValueIterator(const CRegistryKey& key) {
 
 void CRegistryKey::ValueIterator::GetValueInfo() {
     CCountedRegKey& counted = m_key.Counted(kGetValueInfoLocation);
-    platform::Registry& registry = counted.GetRegistry();
-    int retriesWithoutGrowth = 0;
-    for (;;) {
-        std::uint32_t nameSize = SizeArgument(m_nameBuffer.size());
-        std::uint32_t dataSize = SizeArgument(m_dataBuffer.size());
-        std::uint32_t type = platform::kRegNone;
-        Status status = registry.EnumValue(counted.GetHandle(), m_index, m_nameBuffer.data(),
-                                           &nameSize, &type, m_dataBuffer.data(), &dataSize);
-        if (status == platform::kSuccess) {
-            m_name.assign(m_nameBuffer.data(),
-                          std::min<std::size_t>(nameSize, m_nameBuffer.size()));
-            m_type = type;
-            m_dataSize = SizeArgument(std::min<std::size_t>(dataSize, m_dataBuffer.size()));
-            return;
-        }
-        if (status == platform::kErrorNoMoreItems) {
-            break;
-        }
-        if (status != platform::kErrorMoreData) {
-            Raise(kGetValueInfoLocation, status);
-        }
-        // A longer name or larger data appeared since the buffers were sized.
-        platform::KeyInfo info;
-        status = registry.QueryInfoKey(counted.GetHandle(), &info);
-        if (status != platform::kSuccess) {
-            Raise(kGetValueInfoLocation, status);
-        }
-        if (info.values == 0) {
-            break;
-        }
-        const bool nameGrew = EnsureRoom(m_nameBuffer, info.maxValueNameLen, kGetValueInfoLocation);
-        const bool dataGrew = EnsureRoom(m_dataBuffer, info.maxValueLen, kGetValueInfoLocation);
-        if (!nameGrew && !dataGrew && ++retriesWithoutGrowth > kMaxRetriesWithoutGrowth) {
-            Raise(kGetValueInfoLocation, platform::kErrorMoreData);
-        }
+    std::uint32_t nameSize = 0;
+    std::uint32_t dataSize = 0;
+    std::uint32_t type = platform::kRegNone;
+    const bool found = FetchEntry(
+        counted, kGetValueInfoLocation,
+        [&] {
+            nameSize = SizeArgument(m_nameBuffer.size());
+            dataSize = SizeArgument(m_dataBuffer.size());
+            type = platform::kRegNone;
+            return counted.GetRegistry().EnumValue(counted.GetHandle(), m_index,
+                                                   m_nameBuffer.data(), &nameSize, &type,
+                                                   m_dataBuffer.data(), &dataSize);
+        },
+        [&](const platform::KeyInfo& info, bool* grew) {
+            if (info.values == 0) {
+                return false;
+            }
+            const bool nameGrew =
+                EnsureRoom(m_nameBuffer, info.maxValueNameLen, kGetValueInfoLocation);
+            const bool dataGrew = EnsureRoom(m_dataBuffer, info.maxValueLen, kGetValueInfoLocation);
+            *grew = nameGrew || dataGrew;
+            return true;
+        });
+    if (found) {
+        m_name.assign(m_nameBuffer.data(), std::min<std::size_t>(nameSize, m_nameBuffer.size()));
+        m_type = type;
+        m_dataSize = SizeArgument(std::min<std::size_t>(dataSize, m_dataBuffer.size()));
+        return;
     }
     m_key.Close();
     m_name.clear();
