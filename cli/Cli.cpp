@@ -34,6 +34,7 @@ void AddAllCommands(CommandSet& commands) {
     AddDbCommands(commands);
     AddUpdateCommands(commands);
     AddScanCommands(commands);
+    AddRemovalCommands(commands);
 }
 
 }  // namespace cli

@@ -18,6 +18,7 @@ namespace cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFound = 1;  // something was found / is missing, by command
 inline constexpr int kExitError = 2;
+inline constexpr int kExitRestart = 3;  // done, but a restart must finish it
 
 struct Console {
     std::ostream& out;
@@ -27,6 +28,8 @@ struct Console {
     std::function<std::string(const std::string&)> resolvePath = [](const std::string& path) {
         return path;
     };
+    // Where questions are answered; none: every question is answered No.
+    std::istream* in = nullptr;
 };
 
 // One subcommand: its parser and what it does once the platform exists.
@@ -36,7 +39,7 @@ struct Command {
 };
 
 class CommandSet {
-public:
+  public:
     explicit CommandSet(CLI::App& app) : app_(app) {}
     CLI::App& app() { return app_; }
     // Registers `run` for `parser` (a subcommand, possibly nested).
@@ -46,7 +49,7 @@ public:
     // Runs the command that was parsed; kExitError with a message when none.
     int Run(platform::System& system, Console& console) const;
 
-private:
+  private:
     CLI::App& app_;
     std::vector<Command> commands_;
 };
@@ -63,5 +66,6 @@ void AddSettingsCommands(CommandSet& commands);
 void AddDbCommands(CommandSet& commands);
 void AddUpdateCommands(CommandSet& commands);  // also db keygen, sign, verify
 void AddScanCommands(CommandSet& commands);
+void AddRemovalCommands(CommandSet& commands);  // remove, restore
 
 }  // namespace cli

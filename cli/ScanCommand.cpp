@@ -14,6 +14,7 @@
 #include "app/Strings.h"
 #include "cli/Cli.h"
 #include "cli/Interrupt.h"
+#include "cli/ScanRun.h"
 #include "platform/ScopedKey.h"
 #include "platform/Text.h"
 #include "refdb/ReferenceDatabase.h"
@@ -26,17 +27,6 @@ namespace {
 
 // Keys stay in the order written.
 using json = nlohmann::ordered_json;
-
-struct ScanOptions {
-    bool smart = false;
-    bool full = false;
-    std::string folder;
-    bool subfolders = false;
-    bool zip = false;
-    bool log = false;
-    bool json = false;
-    bool progress = false;
-};
 
 // Sets a REG_DWORD scan setting for one run and puts the earlier state back
 // (value, or no value) when it goes out of scope.
@@ -148,15 +138,6 @@ const char* ScanTypeName(const ScanOptions& options, bool smart) {
     return smart ? "smart" : "full";
 }
 
-void PrintRows(Console& console, const scan::ResultRows& rows, int scanned, bool aborted) {
-    for (const scan::ResultRow& row : rows.rows()) {
-        console.out << row.type << '\t' << row.danger << '\t' << row.item << '\t' << row.location
-                    << '\n';
-    }
-    console.out << (aborted ? "Scan Aborted" : "Scan Complete") << ": " << scanned << " checked, "
-                << rows.total() << " found\n";
-}
-
 void PrintJson(Console& console, const scan::ResultRows& rows, const char* type, int scanned,
                bool aborted) {
     json list = json::array();
@@ -175,6 +156,33 @@ void PrintJson(Console& console, const scan::ResultRows& rows, const char* type,
 }
 
 int RunScan(platform::System& system, Console& console, const ScanOptions& options) {
+    refdb::ReferenceDatabase database(system);
+    scan::ResultRows rows;
+    ScanOutcome outcome;
+    if (int status = ScanForRows(system, console, options, database, rows, &outcome);
+        status != kExitOk)
+        return status;
+    if (options.json) {
+        PrintJson(console, rows, ScanTypeName(options, outcome.smart), outcome.scanned,
+                  outcome.aborted);
+    } else {
+        PrintRows(console, rows, outcome.scanned, outcome.aborted);
+    }
+    if (options.log && !rows.empty()) {
+        std::string logPath = scan::WriteScanLog(system, rows);
+        if (logPath.empty()) {
+            console.err << "The scan log could not be written\n";
+        } else {
+            console.err << "Scan log: " << logPath << "\n";
+        }
+    }
+    return rows.empty() ? kExitOk : kExitFound;
+}
+
+}  // namespace
+
+int ScanForRows(platform::System& system, Console& console, const ScanOptions& options,
+                refdb::ReferenceDatabase& database, scan::ResultRows& rows, ScanOutcome* outcome) {
     std::string folder;
     if (!options.folder.empty()) {
         folder = console.resolvePath(options.folder);
@@ -187,7 +195,6 @@ int RunScan(platform::System& system, Console& console, const ScanOptions& optio
         }
     }
 
-    refdb::ReferenceDatabase database(system);
     std::string referencePath = ReferencePath(system, console, "");
     if (!database.LoadReference(referencePath)) {
         console.err << referencePath << ": " << database.LastError() << "\n";
@@ -211,7 +218,6 @@ int RunScan(platform::System& system, Console& console, const ScanOptions& optio
         return kExitError;
     }
 
-    scan::ResultRows rows;
     ConsoleObserver observer(rows, options.progress ? &console.err : nullptr);
     scan::ScanContext context(system, database, observer);
     scan::ResetDetections(database);
@@ -244,43 +250,42 @@ int RunScan(platform::System& system, Console& console, const ScanOptions& optio
     }
     running->Wait();
 
-    int scanned = context.scannedCount.load();
-    if (options.json) {
-        PrintJson(console, rows, ScanTypeName(options, smart), scanned, aborted);
-    } else {
-        PrintRows(console, rows, scanned, aborted);
-    }
-    if (options.log && !rows.empty()) {
-        std::string logPath = scan::WriteScanLog(system, rows);
-        if (logPath.empty()) {
-            console.err << "The scan log could not be written\n";
-        } else {
-            console.err << "Scan log: " << logPath << "\n";
-        }
-    }
-    return rows.empty() ? kExitOk : kExitFound;
+    outcome->scanned = context.scannedCount.load();
+    outcome->aborted = aborted;
+    outcome->smart = smart;
+    return kExitOk;
 }
 
-}  // namespace
+void PrintRows(Console& console, const scan::ResultRows& rows, int scanned, bool aborted) {
+    for (const scan::ResultRow& row : rows.rows()) {
+        console.out << row.type << '\t' << row.danger << '\t' << row.item << '\t' << row.location
+                    << '\n';
+    }
+    console.out << (aborted ? "Scan Aborted" : "Scan Complete") << ": " << scanned << " checked, "
+                << rows.total() << " found\n";
+}
+
+void AddScanOptions(CLI::App* command, ScanOptions& options) {
+    CLI::Option* smart = command->add_flag("--smart", options.smart, "Smart System Scan");
+    CLI::Option* full = command->add_flag("--full", options.full, "Full System Scan");
+    CLI::Option* folder = command->add_option("--folder", options.folder, "Scan this folder only");
+    smart->excludes(full, folder);
+    full->excludes(folder);
+    command->add_flag("--subfolders", options.subfolders,
+                      "Folder scan: enter subfolders (this run only)");
+    command->add_flag("--zip", options.zip, "Look inside zip archives (this run only)");
+    command->add_flag("--progress", options.progress,
+                      "Print every thing checked to the error stream");
+}
 
 void AddScanCommands(CommandSet& commands) {
     auto options = std::make_shared<ScanOptions>();
     CLI::App* scanCommand = commands.app().add_subcommand(
         "scan", "Scan for unwanted programs; exit status 1 when something is found");
-    CLI::Option* smart = scanCommand->add_flag("--smart", options->smart, "Smart System Scan");
-    CLI::Option* full = scanCommand->add_flag("--full", options->full, "Full System Scan");
-    CLI::Option* folder =
-        scanCommand->add_option("--folder", options->folder, "Scan this folder only");
-    smart->excludes(full, folder);
-    full->excludes(folder);
-    scanCommand->add_flag("--subfolders", options->subfolders,
-                          "Folder scan: enter subfolders (this run only)");
-    scanCommand->add_flag("--zip", options->zip, "Look inside zip archives (this run only)");
+    AddScanOptions(scanCommand, *options);
     scanCommand->add_flag("--log", options->log,
                           "Write the scan log into the log folder when something was found");
     scanCommand->add_flag("--json", options->json, "One JSON object");
-    scanCommand->add_flag("--progress", options->progress,
-                          "Print every thing checked to the error stream");
     scanCommand->footer(
         "Without --smart, --full or --folder the \"scantype\" setting chooses. Ctrl+C stops the "
         "scan and reports what was found so far.");

@@ -1,11 +1,13 @@
 #include "removal/Backup.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <set>
 #include <unordered_set>
 
 #include "platform/Text.h"
+#include "removal/FileRemoval.h"
 #include "zip/ZipFiles.h"
 #include "zip/ZipStreams.h"
 #include "zip/ZipWriter.h"
@@ -48,12 +50,18 @@ class BackupRun {
           manifest_(text::JoinPath(scratch_, kManifestName)),
           tickCount_(options.tickCount ? options.tickCount : SteadyTickCount) {}
 
-    void PrepareScratchFolder() {
+    // False when there is no scratch folder to collect the copies in.
+    bool PrepareScratchFolder() {
         if (!files_.IsDirectory(scratch_))
             files_.CreateDirectory(scratch_);
         else
             DeleteFilesIn(files_, scratch_);
+        return files_.IsDirectory(scratch_);
     }
+
+    // Records were due but the list of items could not be written: such a
+    // backup could not be restored.
+    bool ManifestLost() { return records_ > 0 && !files_.Exists(manifest_); }
 
     void BackUpEntry(const refdb::SpywareEntry& entry) {
         for (const refdb::RegKeyItem& key : entry.regKeys) {
@@ -70,10 +78,12 @@ class BackupRun {
         }
         // Zip archives already saved for this entry, by file name.
         std::unordered_set<std::string, text::HashNoCase, text::EqualNoCase> archives;
+        // Exactly what the removal deletes: the record itself when it names a
+        // place, and every detected further location, also of a record that
+        // is not itself detected (a checksum-only record has no place).
         for (const refdb::FileItem& file : entry.files) {
-            if (!file.detected)
-                continue;
-            BackUpFile(entry, file, archives);
+            if (file.detected && !file.path.empty())
+                BackUpFile(entry, file, archives);
             for (const refdb::FileItem& copy : file.copies) {
                 if (copy.detected)
                     BackUpFile(entry, copy, archives);
@@ -82,10 +92,18 @@ class BackupRun {
         for (const refdb::CookieItem& cookie : entry.cookies) {
             if (!cookie.detected)
                 continue;
-            files_.CopyFile(cookie.foundPath,
-                            text::JoinPath(scratch_, text::FileName(cookie.foundPath)), false);
-            AppendManifestRecord(files_, manifest_,
-                                 CookieRecord(entry.name, cookie.name, cookie.foundPath));
+            // The removal deletes every numbered file of the cookie, so each
+            // is saved; the one the scan found is saved even if the search
+            // misses it.
+            std::vector<std::string> paths = CookieFiles(files_, cookie);
+            if (std::none_of(paths.begin(), paths.end(), [&](const std::string& path) {
+                    return text::EqualsNoCase(path, cookie.foundPath);
+                }))
+                paths.insert(paths.begin(), cookie.foundPath);
+            for (const std::string& path : paths) {
+                files_.CopyFile(path, text::JoinPath(scratch_, text::FileName(path)), false);
+                Record(CookieRecord(entry.name, cookie.name, path));
+            }
         }
     }
 
@@ -115,6 +133,11 @@ class BackupRun {
     }
 
   private:
+    void Record(std::string_view record) {
+        ++records_;
+        AppendManifestRecord(files_, manifest_, record);
+    }
+
     void ExportKey(std::string_view prefix, platform::HKey root, std::string_view keyPath) {
         // Two exports within one millisecond would share a name and the
         // later would replace the earlier in the archive.
@@ -128,7 +151,7 @@ class BackupRun {
         parameters.append(text::JoinPath(scratch_, fileName)).append("\" \"");
         parameters.append(keyName).append("\" ");
         system_.processes.RunProgram("regedit.exe", parameters, true);
-        AppendManifestRecord(files_, manifest_, RegRecord(keyName, fileName));
+        Record(RegRecord(keyName, fileName));
     }
 
     void BackUpFile(
@@ -139,7 +162,7 @@ class BackupRun {
         const std::size_t question = source.find('?');
         if (question == std::string::npos) {
             files_.CopyFile(source, text::JoinPath(scratch_, file.name), false);
-            AppendManifestRecord(files_, manifest_, FileRecord(entry.name, file.name, file.path));
+            Record(FileRecord(entry.name, file.name, file.path));
             return;
         }
         // A member of a zip archive: the whole archive is saved, once.
@@ -150,7 +173,7 @@ class BackupRun {
         if (!archives.insert(archiveName).second)
             return;
         files_.CopyFile(archive, text::JoinPath(scratch_, archiveName), false);
-        AppendManifestRecord(files_, manifest_, FileRecord(entry.name, archiveName, file.path));
+        Record(FileRecord(entry.name, archiveName, file.path));
     }
 
     platform::System& system_;
@@ -159,6 +182,7 @@ class BackupRun {
     std::string manifest_;
     std::function<std::uint32_t()> tickCount_;
     std::set<std::uint32_t> usedTicks_;
+    int records_ = 0;
 };
 
 bool WriteArchive(platform::FileSystem& files, const std::string& path, BackupRun& run,
@@ -173,8 +197,11 @@ bool WriteArchive(platform::FileSystem& files, const std::string& path, BackupRu
         if (entry.detected)
             run.BackUpEntry(entry);
     }
-    run.Pack(writer);
-    const bool finished = writer.Finish().Ok();
+    // No archive rather than one that cannot be restored.
+    const bool saved = !run.ManifestLost();
+    if (saved)
+        run.Pack(writer);
+    const bool finished = saved && writer.Finish().Ok();
     const bool closed = out->Close() == platform::kSuccess;
     if (finished && closed)
         return true;
@@ -233,7 +260,11 @@ bool CreateBackup(platform::System& system, const std::deque<refdb::SpywareEntry
     if (options.busy)
         options.busy(true);
     BackupRun run(system, options);
-    run.PrepareScratchFolder();
+    if (!run.PrepareScratchFolder()) {
+        if (options.busy)
+            options.busy(false);
+        return false;
+    }
     const std::string folder = BackupFolder(system);
     if (!system.files.IsDirectory(folder))
         system.files.CreateDirectory(folder);

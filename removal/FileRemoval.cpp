@@ -86,6 +86,20 @@ bool RemoveZipMember(platform::FileSystem& files, std::string_view archivePath,
     return true;
 }
 
+std::vector<std::string> CookieFiles(platform::FileSystem& files, const refdb::CookieItem& cookie) {
+    const std::size_t last = cookie.foundPath.rfind('\\');
+    const std::string folder = text::WithoutTrailingBackslash(
+        std::string_view(cookie.foundPath).substr(0, last == std::string::npos ? 0 : last));
+    std::vector<std::string> paths;
+    auto search = files.Find(folder + "\\*@" + cookie.name + "[*].txt");
+    platform::FindData found;
+    while (search && search->Next(found)) {
+        if (!found.IsDirectory())
+            paths.push_back(folder + "\\" + found.name);
+    }
+    return paths;
+}
+
 bool RemoveFolderTree(platform::FileSystem& files, std::string_view path, CLogFile& log) {
     std::vector<std::string> folders;
     CollectEmptyFolders(files, text::WithoutTrailingBackslash(path), folders);

@@ -5,8 +5,9 @@
 
 namespace removal {
 
-enum class Buttons { kOk, kYesNo };
-enum class Answer { kOk, kYes, kNo };
+// kOkCancel is answered kOk or kCancel.
+enum class Buttons { kOk, kYesNo, kOkCancel };
+enum class Answer { kOk, kYes, kNo, kCancel };
 
 class Prompts {
   public:

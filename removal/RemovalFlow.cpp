@@ -101,10 +101,13 @@ RemovalOutcome RemoveSelectedItems(RemovalRequest& request) {
     CloseBrowserWindows(request.system.processes, request.prompts);
     const bool restartNeeded = request.view.RunRemovalDialog(
         static_cast<int>(request.rows.size()), [&request](RemovalProgress& progress) {
-            return RunRemovalPass(request.system, request.database.entries(), &progress);
+            return RunRemovalPass(request.system, request.database.entries(), &progress,
+                                  request.logPath);
         });
     RemovalOutcome outcome = RemovalOutcome::kRemoved;
-    if (restartNeeded) {
+    if (restartNeeded && !request.restartAllowed) {
+        outcome = RemovalOutcome::kRestartPending;
+    } else if (restartNeeded) {
         request.prompts.Ask(kRestartNotice, kAppTitle, Buttons::kOk);
         CRestartHelper restart(request.system.processes);
         if (restart.Restart(platform::kExitWindowsReboot | platform::kExitWindowsForce, 0) != 0) {

@@ -4,6 +4,7 @@
 // restart, and clears the detections and the results list.
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/System.h"
@@ -82,6 +83,11 @@ struct RemovalRequest {
     RemovalView& view;
     // The window's (entry, file) pairs of files found through the cache, if any.
     std::vector<refdb::CacheFileRef>* foundPairs = nullptr;
+    // Gets the removal log's path when given.
+    std::string* logPath = nullptr;
+    // False: a needed restart is left to the caller (the console reports it
+    // instead of restarting the machine under a script).
+    bool restartAllowed = true;
 };
 
 enum class RemovalOutcome {
@@ -90,6 +96,7 @@ enum class RemovalOutcome {
     kRemoved,
     kRestartStarted,
     kRestartFailed,
+    kRestartPending,  // a restart is needed and was not allowed
 };
 
 RemovalOutcome RemoveSelectedItems(RemovalRequest& request);

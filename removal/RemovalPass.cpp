@@ -37,8 +37,10 @@ class Pass {
     Pass(platform::System& system, RemovalProgress* progress)
         : system_(system), helper_(system.registry), log_(system), progress_(progress) {}
 
-    bool Run(std::deque<refdb::SpywareEntry>& entries) {
+    bool Run(std::deque<refdb::SpywareEntry>& entries, std::string* logPath) {
         log_.Open();
+        if (logPath != nullptr)
+            *logPath = log_.path();
         for (refdb::SpywareEntry& entry : entries) {
             if (entry.detected)
                 RemoveEntry(entry);
@@ -160,17 +162,7 @@ class Pass {
     }
 
     void RemoveCookies(const refdb::CookieItem& cookie) {
-        const std::size_t last = cookie.foundPath.rfind('\\');
-        const std::string folder = text::WithoutTrailingBackslash(
-            std::string_view(cookie.foundPath).substr(0, last == std::string::npos ? 0 : last));
-        auto search = system_.files.Find(folder + "\\*@" + cookie.name + "[*].txt");
-        if (!search)
-            return;
-        platform::FindData found;
-        while (search->Next(found)) {
-            if (found.IsDirectory())
-                continue;
-            const std::string path = folder + "\\" + found.name;
+        for (const std::string& path : CookieFiles(system_.files, cookie)) {
             if (DeleteDetectedFile(system_.files, path) == platform::kSuccess)
                 log_.Write("\r\n[Deleted Cookie]\r\n" + path + "\r\n");
         }
@@ -240,8 +232,8 @@ class Pass {
 }  // namespace
 
 bool RunRemovalPass(platform::System& system, std::deque<refdb::SpywareEntry>& entries,
-                    RemovalProgress* progress) {
-    return Pass(system, progress).Run(entries);
+                    RemovalProgress* progress, std::string* logPath) {
+    return Pass(system, progress).Run(entries, logPath);
 }
 
 }  // namespace removal

@@ -3,6 +3,7 @@
 // fixed order, its registry keys, values, value data, cookies, files and
 // folders, writing each step to the removal log.
 #include <deque>
+#include <string>
 
 #include "platform/System.h"
 #include "refdb/ReferenceDatabase.h"
@@ -18,8 +19,9 @@ class RemovalProgress {
 
 // Runs the pass over the detected records (a set detected flag means
 // detected and checked). Returns true when at least one file had to be left
-// for deletion at the next restart.
+// for deletion at the next restart. `logPath`, when given, gets the removal
+// log's path (empty when no log could be written).
 bool RunRemovalPass(platform::System& system, std::deque<refdb::SpywareEntry>& entries,
-                    RemovalProgress* progress = nullptr);
+                    RemovalProgress* progress = nullptr, std::string* logPath = nullptr);
 
 }  // namespace removal

@@ -174,6 +174,10 @@ std::string BackupRowText(std::string_view dateText, std::string_view timeText) 
     return row;
 }
 
+std::string BackupRowText(platform::Clock& clock, const platform::LocalTime& date) {
+    return BackupRowText(clock.DateText(date), clock.TimeText(date));
+}
+
 bool DeleteBackup(platform::System& system, std::string_view fileName) {
     return system.files.DeleteFile(BackupFolderPrefix(system) + std::string(fileName)) ==
            platform::kSuccess;
@@ -214,11 +218,13 @@ UnpackResult UnpackBackup(platform::System& system, std::string_view fileName) {
 }
 
 int RestoreItems(platform::System& system, std::string_view scratchFolder,
-                 const std::vector<BackupItem>& items) {
+                 const std::vector<BackupItem>& items, std::vector<const BackupItem*>* failed) {
     int restored = 0;
     for (const BackupItem& item : items) {
         if (RestoreOne(system, scratchFolder, item))
             ++restored;
+        else if (failed != nullptr)
+            failed->push_back(&item);
     }
     return restored;
 }

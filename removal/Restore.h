@@ -50,6 +50,8 @@ std::vector<BackupArchive> ListBackups(platform::System& system);
 // "Backup on <date> - <time>" from the date and time already formatted for
 // the user's locale.
 std::string BackupRowText(std::string_view dateText, std::string_view timeText);
+// The same for an archive's date, formatted by `clock` in the user's locale.
+std::string BackupRowText(platform::Clock& clock, const platform::LocalTime& date);
 
 // Deletes an archive of the backup folder; false when it could not be deleted.
 bool DeleteBackup(platform::System& system, std::string_view fileName);
@@ -68,10 +70,12 @@ struct UnpackResult {
 UnpackResult UnpackBackup(platform::System& system, std::string_view fileName);
 
 // Restores `items` from `scratchFolder`; returns how many were restored.
+// `failed`, when given, gets the items that could not be restored.
 // Registry imports run to their end, so the scratch folder may be removed
 // right afterwards.
 int RestoreItems(platform::System& system, std::string_view scratchFolder,
-                 const std::vector<BackupItem>& items);
+                 const std::vector<BackupItem>& items,
+                 std::vector<const BackupItem*>* failed = nullptr);
 
 // The message that ends a restore of `restored` items.
 std::string_view RestoreResultMessage(int restored);

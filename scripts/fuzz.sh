@@ -14,6 +14,7 @@ declare -A corpus=(
     [zip_reader_fuzzer]=zip/fuzz/corpus
     [reg_text_fuzzer]=platform/fuzz/corpus
     [update_page_fuzzer]=update/fuzz/corpus
+    [manifest_fuzzer]=removal/fuzz/corpus
 )
 targets=("$@")
 ((${#targets[@]})) || targets=("${!corpus[@]}")

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
         std::cerr << error << "\n";
         return cli::kExitError;
     }
-    cli::Console console{std::cout, std::cerr, cli::ResolveCommandLinePath};
+    cli::Console console{std::cout, std::cerr, cli::ResolveCommandLinePath, &std::cin};
     int status = commands.Run(offline.system(), console);
     if (!offline.Finish(options, &error)) {
         std::cerr << error << "\n";

@@ -19,6 +19,10 @@ void AddOfflineOptions(CLI::App& app, OfflineOptions& options) {
                    "Set an environment string, NAME=VALUE (SystemRoot, SystemDrive, "
                    "ProgramFiles, TEMP, USERPROFILE, ...)");
     app.add_option("--sid", options.sid, "The user's security identifier, S-1-5-...");
+    app.add_option("--program", options.program,
+                   "The program's own path as Windows sees it, e.g. C:\\Brindlex\\bxcli.exe "
+                   "(default: this binary through Z:); its folder holds the backups and the "
+                   "default Reference file");
 }
 
 bool ParseDriveMapping(const std::string& mapping, char* letter, std::string* folder) {
@@ -77,6 +81,9 @@ bool OfflineSystem::Prepare(const OfflineOptions& options, std::string* error) {
         environment_.SetVariable(assignment.substr(0, equals), assignment.substr(equals + 1));
     }
     if (!options.sid.empty()) environment_.SetUserSid(options.sid);
+    if (!options.program.empty()) processes_.SetModuleFileName(options.program);
+    // "regedit /e" and "/S" of backups and restores work on this registry.
+    processes_.EmulateRegistryEditor(registry_, files_);
     std::string temp = environment_.Variable("TEMP");
     if (!temp.empty()) files_.SetTempFolder(temp);
     registry_.LinkCurrentUser(environment_.UserSid());

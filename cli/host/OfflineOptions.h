@@ -23,6 +23,7 @@ struct OfflineOptions {
     std::string saveRegistryFile;     // written after the command
     std::vector<std::string> env;     // "NAME=VALUE"
     std::string sid;                  // the user's security identifier
+    std::string program;              // the program's own Windows path
 };
 
 void AddOfflineOptions(CLI::App& app, OfflineOptions& options);

@@ -42,5 +42,6 @@ int wmain(int argc, wchar_t** argv) {
     platform::win32::Win32Network network;
     platform::System system{registry, files, processes, environment, clock, network};
     cli::Console console{std::cout, std::cerr};
+    console.in = &std::cin;
     return commands.Run(system, console);
 }

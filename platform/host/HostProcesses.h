@@ -5,6 +5,7 @@
 // import ("/S FILE"), which can be emulated over a registry and a file system
 // so the backup and restore flows run the same way as on Windows.
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,7 @@ class HostProcesses : public Processes {
   public:
     // `moduleFileName` is a Windows path such as "C:\Program Files\App\app.exe".
     explicit HostProcesses(std::string moduleFileName);
+    void SetModuleFileName(std::string moduleFileName) { moduleFileName_ = std::move(moduleFileName); }
 
     std::string ModuleFileName() override;
     // Only "regedit.exe" (any case, any folder) once EmulateRegistryEditor

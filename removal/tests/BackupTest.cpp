@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "removal/Restore.h"
 #include "removal/tests/BackupFixture.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipStreams.h"
@@ -214,6 +215,70 @@ TEST_F(BackupTest, FailsWhenTheBackupFolderCannotBeMade) {
     std::deque<refdb::SpywareEntry> none;
     ASSERT_TRUE(CreateBackup(system(), none, Ticks()));
     EXPECT_TRUE(ArchiveMembers(kArchive).empty());
+}
+
+TEST_F(BackupTest, SavesEveryNumberedFileOfACookie) {
+    // The removal deletes all of them, so all of them must be in the backup.
+    WriteFile("C:\\Cookies\\user@pest[1].txt", "one");
+    WriteFile("C:\\Cookies\\user@pest[2].txt", "two");
+    WriteFile("C:\\Cookies\\user@pester[1].txt", "another cookie");
+    refdb::SpywareEntry entry;
+    entry.name = "Pest";
+    entry.detected = true;
+    refdb::CookieItem cookie;
+    cookie.name = "pest";
+    cookie.detected = true;
+    cookie.foundPath = "C:\\Cookies\\user@pest[2].txt";
+    entry.cookies.push_back(cookie);
+    std::deque<refdb::SpywareEntry> entries{entry};
+    ASSERT_TRUE(CreateBackup(system(), entries, Ticks()));
+    const std::map<std::string, std::string> members = ArchiveMembers(kArchive);
+    EXPECT_EQ(members.at("user@pest[1].txt"), "one");
+    EXPECT_EQ(members.at("user@pest[2].txt"), "two");
+    EXPECT_EQ(members.count("user@pester[1].txt"), 0u);
+    const std::string& manifest = members.at("Config.ini");
+    EXPECT_NE(manifest.find("[DEST_PATH:C:\\Cookies\\user@pest[1].txt]"), std::string::npos);
+    EXPECT_NE(manifest.find("[DEST_PATH:C:\\Cookies\\user@pest[2].txt]"), std::string::npos);
+}
+
+TEST_F(BackupTest, SavesTheLocationsTheRemovalDeletesAndNoPlacelessRecord) {
+    // A checksum-only record has no place of its own; its hits are further
+    // locations, saved whether or not the record itself is marked.
+    WriteFile("C:\\Hits\\a.exe", "hit a");
+    WriteFile("C:\\Hits\\b.exe", "hit b");
+    refdb::SpywareEntry entry;
+    entry.name = "Pest";
+    entry.detected = true;
+    refdb::FileItem marked;
+    marked.detected = true;
+    marked.copies.push_back(DetectedFile("a.exe", "C:\\Hits"));
+    refdb::FileItem unmarked;
+    unmarked.copies.push_back(DetectedFile("b.exe", "C:\\Hits"));
+    entry.files.push_back(marked);
+    entry.files.push_back(unmarked);
+    std::deque<refdb::SpywareEntry> entries{entry};
+    ASSERT_TRUE(CreateBackup(system(), entries, Ticks()));
+    const std::map<std::string, std::string> members = ArchiveMembers(kArchive);
+    EXPECT_EQ(members.at("a.exe"), "hit a");
+    EXPECT_EQ(members.at("b.exe"), "hit b");
+    const std::vector<BackupItem> items = ReadManifest(members.at("Config.ini"));
+    ASSERT_EQ(items.size(), 2u);
+    for (const BackupItem& item : items) {
+        EXPECT_FALSE(item.name.empty());
+        EXPECT_EQ(item.path, "C:\\Hits");
+    }
+}
+
+TEST_F(BackupTest, FailsWithoutAScratchFolderAndWritesNoArchive) {
+    WriteFile(kScratch, "a file where the scratch folder goes");
+    refdb::SpywareEntry entry;
+    entry.detected = true;
+    entry.files.push_back(DetectedFile("x.dll", "C:\\One"));
+    WriteFile("C:\\One\\x.dll", "x");
+    std::deque<refdb::SpywareEntry> entries{entry};
+    EXPECT_FALSE(CreateBackup(system(), entries, Ticks()));
+    EXPECT_FALSE(Exists(kArchive));
+    EXPECT_EQ(ReadFile("C:\\One\\x.dll"), "x");
 }
 
 // Other zip tools must open what the backup writes, with the same password.

@@ -33,7 +33,12 @@ e2e_new_prefix() {
     mkdir -p "$E2E_PROGRAM_DIR"
     local f
     for f in "$@"; do cp "$f" "$E2E_PROGRAM_DIR/"; done
-    trap 'WINEPREFIX="$WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$E2E_DIR"' EXIT
+    # E2E_KEEP=1 keeps the prefix for a look after a failure.
+    if [ -n "${E2E_KEEP:-}" ]; then
+        echo "prefix kept: $WINEPREFIX" >&2
+    else
+        trap 'WINEPREFIX="$WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$E2E_DIR"' EXIT
+    fi
 }
 
 # Runs a program of the installed folder: e2e_run bxcli.exe args...
