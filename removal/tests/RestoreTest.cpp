@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/host/HostClock.h"
 #include "removal/Backup.h"
 #include "removal/tests/BackupFixture.h"
 #include "zip/ZipStreams.h"
@@ -69,6 +70,17 @@ TEST(BackupNameTest, ParsesTheDateOutOfTheName) {
     EXPECT_EQ(junk.year, 0);
     EXPECT_EQ(junk.second, 0);
     EXPECT_EQ(BackupRowText("7/4/2007", "9:05:30 AM"), "Backup on 7/4/2007 - 9:05:30 AM");
+    // Without a locale of its own the clock writes as the default one does,
+    // with 12 for the hour after midnight and noon.
+    platform::host::HostClock clock;
+    EXPECT_EQ(BackupRowText(clock, ParseBackupName("7,4,2007_9,5,30.zip")),
+              "Backup on 7/4/2007 - 9:05:30 AM");
+    EXPECT_EQ(BackupRowText(clock, ParseBackupName("1,1,2030_0,0,0.zip")),
+              "Backup on 1/1/2030 - 12:00:00 AM");
+    EXPECT_EQ(BackupRowText(clock, ParseBackupName("12,31,2031_12,59,9.zip")),
+              "Backup on 12/31/2031 - 12:59:09 PM");
+    EXPECT_EQ(BackupRowText(clock, ParseBackupName("12,31,2031_23,0,9.zip")),
+              "Backup on 12/31/2031 - 11:00:09 PM");
     EXPECT_EQ(RestoreResultMessage(0), "Not all selected items could be restored");
     EXPECT_EQ(RestoreResultMessage(2), "Selected Items Restored");
 }
