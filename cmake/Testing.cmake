@@ -37,3 +37,25 @@ function(bx_add_test name)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
         PROPERTIES LABELS unit)
 endfunction()
+
+# bx_add_gui_test(NAME SOURCES src... [LIBS lib...] [NO_MAIN])
+#   Windows build only: a GoogleTest binary that drives real windows
+#   in-process, registered as one ctest test (label e2e) that runs it inside a
+#   Wine virtual desktop through scripts/wine-gui-run. Screenshots it takes
+#   land in <build>/screenshots (BX_SCREENSHOT_DIR).
+function(bx_add_gui_test name)
+    cmake_parse_arguments(T "NO_MAIN" "" "SOURCES;LIBS" ${ARGN})
+    if(NOT WIN32)
+        return()
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    bx_warnings(${name})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} ${BX_GTEST_LIBS})
+    if(NOT T_NO_MAIN)
+        target_link_libraries(${name} PRIVATE ${BX_GTEST_MAIN})
+    endif()
+    add_test(NAME ${name}
+        COMMAND ${CMAKE_COMMAND} -E env BX_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots
+            ${CMAKE_SOURCE_DIR}/scripts/wine-gui-run $<TARGET_FILE:${name}>)
+    set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 300)
+endfunction()

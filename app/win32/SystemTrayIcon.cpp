@@ -1,0 +1,39 @@
+// The main window's tray icon over the secondary windows' `CSystemTray`.
+#include "app/Messages.h"
+#include "app/TrayModel.h"
+#include "app/win32/TrayIcon.h"
+#include "app/win32/dialogs/SystemTray.h"
+
+namespace app {
+namespace {
+
+class SystemTrayIcon : public TrayIcon {
+  public:
+    bool Create(HWND target, HICON icon) override {
+        if (!tray_.CreateTray(target, WM_TRAYNOTIFY, kTrayTooltip, icon, kTrayIconId, true))
+            return false;
+        tray_.SetTargetWindow(target);
+        tray_.HideTrayIcon();
+        return true;
+    }
+    void ShowIcon() override { tray_.ShowTrayIcon(); }
+    void HideIcon() override { tray_.HideTrayIcon(); }
+    void RemoveIcon() override { tray_.RemoveTrayIcon(); }
+    bool IconShown() const override { return tray_.IconShown(); }
+    void HideWindowToTray(HWND window) override { tray_.HideWindowToTray(window, false); }
+    void RestoreWindowFromTray(HWND window) override { tray_.RestoreWindowFromTray(window, false); }
+    void HandleTrayMessage(WPARAM id, LPARAM mouseMessage) override {
+        tray_.HandleTrayMessage(id, mouseMessage);
+    }
+
+  private:
+    CSystemTray tray_;
+};
+
+}  // namespace
+
+std::unique_ptr<TrayIcon> MakeSystemTray() {
+    return std::make_unique<SystemTrayIcon>();
+}
+
+}  // namespace app

@@ -1,0 +1,61 @@
+#pragma once
+// Restore Items: "Select Backup " lists the backup archives by date and can
+// delete one; "Next" unpacks the chosen one and opens "Items in Backup",
+// where the checked items are restored.
+#include <string>
+#include <vector>
+
+#include "app/win32/AppContext.h"
+#include "app/win32/dialogs/ListView.h"
+#include "removal/Restore.h"
+#include "ui/Dialog.h"
+#include "ui/MessageBoxPrompts.h"
+
+namespace app {
+
+class CBackupItemsDialog : public ui::CDialog {
+  public:
+    CBackupItemsDialog(AppContext& context, HWND parent, std::string scratchFolder,
+                       std::vector<removal::BackupItem> items);
+
+    void SetPrompts(removal::Prompts& prompts) { prompts_ = &prompts; }
+    // How many items the last "Restore Selected" brought back.
+    int restoredCount() const { return restored_; }
+
+  protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+
+  private:
+    AppContext& context_;
+    std::string scratchFolder_;
+    std::vector<removal::BackupItem> items_;
+    int restored_ = 0;
+    CListView view_;
+    ui::MessageBoxPrompts boxes_;
+    removal::Prompts* prompts_ = &boxes_;
+};
+
+class CSelectBackupDialog : public ui::CDialog {
+  public:
+    CSelectBackupDialog(AppContext& context, HWND parent);
+
+    void SetPrompts(removal::Prompts& prompts) { prompts_ = &prompts; }
+
+  protected:
+    bool OnInitDialog() override;
+    bool OnCommand(int id, int code) override;
+    void OnOK() override;
+
+  private:
+    void DeleteSelected();
+
+    AppContext& context_;
+    // The archives as listed; each row's data is its index here.
+    std::vector<removal::BackupArchive> archives_;
+    CListView view_;
+    ui::MessageBoxPrompts boxes_;
+    removal::Prompts* prompts_ = &boxes_;
+};
+
+}  // namespace app

@@ -1,0 +1,164 @@
+// bxprobe.exe: looks at the top-level windows of other processes for the
+// scripts that run brindlex.exe itself. Exit code 0 means yes/done, 1 no or
+// timed out, 2 a usage error.
+//   bxprobe wait TITLE [MS]       a window titled TITLE exists
+//   bxprobe gone TITLE [MS]       no window titled TITLE exists
+//   bxprobe visible TITLE [MS]    it is visible
+//   bxprobe hidden TITLE [MS]     it exists and is hidden
+//   bxprobe foreground TITLE [MS] it is the foreground window
+//   bxprobe count TITLE           prints how many there are
+//   bxprobe tray-shield           prints how many pixels of the tray show the shield
+//   bxprobe command TITLE ID      posts WM_COMMAND ID to it
+//   bxprobe shot TITLE FILE       writes its picture as PNG ("-" for the desktop)
+#include "platform/win32/Windows.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/win32/WideText.h"
+#include "ui/Screenshot.h"
+
+namespace {
+
+std::vector<HWND> WindowsTitled(const std::wstring& title) {
+    struct Search {
+        const std::wstring* title;
+        std::vector<HWND> found;
+    } search{&title, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            wchar_t text[512] = {};
+            GetWindowTextW(window, text, 512);
+            if (*s->title == text)
+                s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WindowTitled(const std::wstring& title) {
+    std::vector<HWND> found = WindowsTitled(title);
+    return found.empty() ? nullptr : found.front();
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (done())
+            return true;
+        if (GetTickCount64() > deadline)
+            return false;
+        Sleep(50);
+    }
+}
+
+// Pixels of the program's teal shield in the taskbar's right half: the
+// notification area. Wine draws its icons there without a window each.
+int CountShieldPixelsInTray() {
+    HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    RECT rect{};
+    if (tray == nullptr || !GetWindowRect(tray, &rect))
+        return -1;
+    rect.left += (rect.right - rect.left) / 2;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return -1;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    int count = 0;
+    if (bitmap != nullptr) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        GdiFlush();
+        const auto* pixels = static_cast<const unsigned char*>(bits);
+        for (int i = 0; i < width * height; ++i) {
+            const int b = pixels[i * 4];
+            const int g = pixels[i * 4 + 1];
+            const int r = pixels[i * 4 + 2];
+            // The shield's bright teal; the desktop's blue is darker.
+            if (g > 140 && b > 130 && r < 90 && g - b < 40 && b - g < 40)
+                ++count;
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return count;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2)
+        return 2;
+    const std::wstring command = argv[1];
+    if (command == L"tray-shield") {
+        std::printf("%d\n", CountShieldPixelsInTray());
+        return 0;
+    }
+    if (argc < 3)
+        return 2;
+    const std::wstring title = argv[2];
+    const DWORD timeout = argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 0;
+    if (command == L"wait")
+        return WaitFor([&] { return WindowTitled(title) != nullptr; }, timeout) ? 0 : 1;
+    if (command == L"gone")
+        return WaitFor([&] { return WindowTitled(title) == nullptr; }, timeout) ? 0 : 1;
+    if (command == L"visible") {
+        return WaitFor([&] { return IsWindowVisible(WindowTitled(title)) != FALSE; }, timeout) ? 0
+                                                                                               : 1;
+    }
+    if (command == L"hidden") {
+        return WaitFor(
+                   [&] {
+                       HWND window = WindowTitled(title);
+                       return window != nullptr && !IsWindowVisible(window);
+                   },
+                   timeout)
+                   ? 0
+                   : 1;
+    }
+    if (command == L"foreground") {
+        return WaitFor(
+                   [&] {
+                       HWND window = WindowTitled(title);
+                       return window != nullptr && GetForegroundWindow() == window;
+                   },
+                   timeout)
+                   ? 0
+                   : 1;
+    }
+    if (command == L"count") {
+        std::printf("%u\n", static_cast<unsigned>(WindowsTitled(title).size()));
+        return 0;
+    }
+    if (command == L"command" && argc > 3) {
+        HWND window = WindowTitled(title);
+        return window != nullptr &&
+                       PostMessageW(window, WM_COMMAND, std::wcstoul(argv[3], nullptr, 10), 0)
+                   ? 0
+                   : 1;
+    }
+    if (command == L"shot" && argc > 3) {
+        HWND window = title == L"-" ? GetDesktopWindow() : WindowTitled(title);
+        return window != nullptr && ui::SaveWindowPng(window, platform::win32::Narrow(argv[3])) ? 0
+                                                                                                : 1;
+    }
+    return 2;
+}
