@@ -151,6 +151,25 @@ TrayMouseAction OnTrayMouse(unsigned iconId, unsigned mouseMessage) {
     return TrayMouseAction::kNone;
 }
 
+ShieldSwitches ReadShieldSwitches(SettingsStore& settings) {
+    auto on = [&settings](const char* name) {
+        std::string value;
+        return settings.GetSetting(name, &value) && value == "1";
+    };
+    ShieldSwitches s;
+    s.homePage = on("ghmpg");
+    s.hijack = on("iehj");
+    s.favorites = on("gfv");
+    s.hosts = on("hsts");
+    s.realTime = on("rltime");
+    s.cookie = on("cokieshld");
+    s.startup = on("strupshld");
+    s.hideNotifications = on("hnt");
+    s.shieldsActive =
+        s.homePage || s.hijack || s.favorites || s.hosts || s.realTime || s.cookie || s.startup;
+    return s;
+}
+
 std::vector<TrayMenuItem> TrayMenu(const ShieldSwitches& s) {
     auto shield = [](bool on, const char* name) {
         std::string text = on ? "Disable " : "Enable ";

@@ -147,6 +147,10 @@ struct TrayMenuItem {
 // with the shield items' Enable/Disable texts for `switches`.
 std::vector<TrayMenuItem> TrayMenu(const ShieldSwitches& switches);
 
+// The switches as the settings hold them: each on when its value is exactly
+// "1"; the global switch on when any shield is (as at start-up).
+ShieldSwitches ReadShieldSwitches(SettingsStore& settings);
+
 // --- Exit ----------------------------------------------------------------
 
 inline constexpr const char* kScheduledExitCaption = "Brindlex 5.0";

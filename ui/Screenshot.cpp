@@ -43,8 +43,9 @@ bool CaptureWindow(HWND window, std::vector<std::uint8_t>* rgb, int* width, int*
         if (IsWindowVisible(window)) {
             // The screen shows the window as the user sees it, children and
             // themed frame included, which WM_PRINT does not always paint.
-            RedrawWindow(window, nullptr, nullptr,
-                         RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+            // It is not repainted here: Wine hands a window's pixels to the
+            // display a little after painting, so the caller paints and lets
+            // messages run first.
             captured = BitBlt(memory, 0, 0, *width, *height, screen, rect.left, rect.top,
                               SRCCOPY) != FALSE;
         } else {

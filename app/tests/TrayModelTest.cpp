@@ -157,6 +157,29 @@ TEST_F(TrayModelTest, TooltipsAreCutToSixtyThreeUnitsAndSentOnlyWhenShown) {
     EXPECT_EQ(shell.shownTip, std::string(63, 'y'));
 }
 
+TEST(TrayMenuTest, SwitchesComeFromTheSettings) {
+    testsupport::TestSystem test;
+    ASSERT_TRUE(CRegistryHelper(test.registry())
+                    .OpenOrCreateKey(platform::kHkeyCurrentUser, "Software\\Brindlex5"));
+    app::SettingsStore settings(test.system());
+    app::ShieldSwitches none = app::ReadShieldSwitches(settings);
+    EXPECT_FALSE(none.shieldsActive);
+    EXPECT_FALSE(none.cookie);
+    settings.SetSetting("cokieshld", "1");
+    settings.SetSetting("ghmpg", "yes");  // only "1" is on
+    settings.SetSetting("hnt", "1");
+    const app::ShieldSwitches some = app::ReadShieldSwitches(settings);
+    EXPECT_TRUE(some.cookie);
+    EXPECT_FALSE(some.homePage);
+    EXPECT_TRUE(some.hideNotifications);
+    EXPECT_TRUE(some.shieldsActive);
+    const std::vector<app::TrayMenuItem> menu = app::TrayMenu(some);
+    EXPECT_EQ(menu[4].text, "Disable Shields");
+    EXPECT_EQ(menu[6].text, "Enable IE Home Page Shield");
+    EXPECT_EQ(menu[11].text, "Disable Cookie Shield");
+    EXPECT_EQ(menu[14].text, "Show Notifications");
+}
+
 TEST(TrayMenuTest, ShieldItemsSayWhatAClickWouldDo) {
     app::ShieldSwitches on{true, true, true, true, true, true, true, true, false};
     std::vector<app::TrayMenuItem> menu = app::TrayMenu(on);

@@ -205,7 +205,7 @@ bool CMainDialog::OnInitDialog() {
 
     // 8. The tray icon, hidden while the window shows.
     if (!tray_)
-        tray_ = MakeSystemTray();
+        tray_ = MakeSystemTray(context_.system);
     if (!tray_ || !tray_->Create(hwnd(), smallIcon_))
         return true;
 

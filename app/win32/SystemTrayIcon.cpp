@@ -9,9 +9,17 @@ namespace {
 
 class SystemTrayIcon : public TrayIcon {
   public:
+    explicit SystemTrayIcon(platform::System& system) : system_(system) {}
+
     bool Create(HWND target, HICON icon) override {
         if (!tray_.CreateTray(target, WM_TRAYNOTIFY, kTrayTooltip, icon, kTrayIconId, true))
             return false;
+        // The shield items say what a click would do, from the switches as
+        // they are when the menu opens.
+        tray_.SetSwitchSource([this] {
+            SettingsStore settings(system_);
+            return ReadShieldSwitches(settings);
+        });
         tray_.SetTargetWindow(target);
         tray_.HideTrayIcon();
         return true;
@@ -27,13 +35,14 @@ class SystemTrayIcon : public TrayIcon {
     }
 
   private:
+    platform::System& system_;
     CSystemTray tray_;
 };
 
 }  // namespace
 
-std::unique_ptr<TrayIcon> MakeSystemTray() {
-    return std::make_unique<SystemTrayIcon>();
+std::unique_ptr<TrayIcon> MakeSystemTray(platform::System& system) {
+    return std::make_unique<SystemTrayIcon>(system);
 }
 
 }  // namespace app

@@ -4,6 +4,7 @@
 // "Brindlex5" by which a second instance finds this one.
 #include <memory>
 
+#include "platform/System.h"
 #include "platform/win32/Windows.h"
 
 namespace app {
@@ -25,6 +26,6 @@ class TrayIcon {
 };
 
 // The program's tray icon.
-std::unique_ptr<TrayIcon> MakeSystemTray();
+std::unique_ptr<TrayIcon> MakeSystemTray(platform::System& system);
 
 }  // namespace app

@@ -42,6 +42,11 @@ void CRemovalDialog::OnTimer(UINT_PTR id) {
         return;
     KillTimer(hwnd(), kPassTimer);
     running_ = true;
+    // A modal dialog first shows when its queue runs dry, which a 1 ms timer
+    // can beat: show and paint it now, since the pass holds the loop.
+    ShowWindow(hwnd(), SW_SHOW);
+    RedrawWindow(hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     ProgressBarSteps progress(Item(IDC_BX_PROGRESS));
     restartNeeded_ = pass_ ? pass_(progress) : false;
     EndDialog(restartNeeded_ ? IDCANCEL : IDOK);

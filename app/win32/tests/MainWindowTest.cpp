@@ -369,3 +369,32 @@ TEST_F(MainWindowTest, ScanSettingsDialogShowsAndWritesTheThreeOptions) {
 }
 
 }  // namespace
+
+namespace {
+
+// The string table carries the texts the portable code uses; the two must
+// not drift apart.
+TEST(StringTableTest, EntriesMatchThePortableTexts) {
+    namespace s = app::strings;
+    const std::pair<int, const char*> entries[] = {
+        {s::kIdsAboutBox, s::kAboutMenuText},
+        {s::kIdsDefaultReferenceFile, s::kDefaultReferenceFile},
+        {s::kIdsUpdatePageAddress, s::kUpdatePageAddress},
+        {s::kIdsMinimizeNotice, s::kMinimizeNotice},
+        {s::kIdsScheduledExitQuestion, s::kScheduledExitQuestion},
+        {s::kIdsShieldsExitQuestion, s::kShieldsExitQuestion},
+        {s::kIdsReferenceNotFound, s::kReferenceNotFoundQuestion},
+        {s::kIdsSettingsKey, s::kSettingsKey},
+        {s::kIdsSettingsKeyName, s::kSettingsKeyName},
+    };
+    for (const auto& [id, text] : entries) {
+        const wchar_t* loaded = nullptr;
+        const int length = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(id),
+                                       reinterpret_cast<LPWSTR>(&loaded), 0);
+        ASSERT_GT(length, 0) << "entry " << id;
+        EXPECT_EQ(platform::win32::Narrow(std::wstring_view(loaded, length)), text)
+            << "entry " << id;
+    }
+}
+
+}  // namespace
