@@ -79,5 +79,8 @@ run_tier "tier 3 (end-to-end under Wine)" windows e2e
 echo
 echo "== Summary"
 printf '%s\n' "${summary[@]}"
+if compgen -G "build/windows/screenshots/*.png" >/dev/null; then
+    echo "screenshots of the windows: $root/build/windows/screenshots"
+fi
 echo "tests: $total_passed passed, $total_failed failed"
 [ "$total_failed" -eq 0 ]
