@@ -22,11 +22,8 @@ scan_run "$E2E_DIR/cli.txt" scan --smart
 sed '$d' "$E2E_DIR/cli.txt" >"$E2E_DIR/cli_rows.txt"
 [ -s "$E2E_DIR/cli_rows.txt" ] || e2e_fail "bxcli found nothing"
 
-# The window's start-up writes the default settings on a first run; these
-# stay as set.
-for setting in 'rfp C:\Program Files\Brindlex\brindlex4_010907.bx' 'acu 0' 'abrs 0' 'firstrun 0'; do
-    $WINE reg add 'HKCU\Software\Brindlex5' /v "${setting%% *}" /d "${setting#* }" /f >/dev/null 2>&1
-done
+# The window's start-up is a first run: it writes the default settings
+# (smart scan, the backup question, the log folder) and keeps "zipfiles".
 shots=${BX_SCREENSHOT_DIR:-$E2E_DIR/shots}
 set +e
 BX_SCREENSHOT_DIR='C:\shots' BX_GUI_ROWS_OUT='C:\gui_rows.txt' gui_run main_window_gui_tests.exe \

@@ -15,6 +15,7 @@
 #include "app/win32/Win32Platform.h"
 #include "app/win32/tests/GuiTestSupport.h"
 #include "platform/win32/WideText.h"
+#include "removal/Restore.h"
 #include "ui/Screenshot.h"
 
 namespace {
@@ -78,9 +79,21 @@ TEST(PlantedTraces, SmartScanRowsCountersAndRemoval) {
     for (const ListRow& row : guitest::ReadList(window.list().hwnd()))
         EXPECT_EQ(row.checked, row.item != kept) << row.location;
 
+    // With "abrs" on, the backup is taken first; the log comes with the pass.
     prompts.Clear();
+    prompts.Answer(removal::kBackupQuestion, removal::Answer::kYes);
+    prompts.Answer(removal::kBackupDone, removal::Answer::kYes);
+    const std::size_t backupsBefore = removal::ListBackups(platform.system).size();
     SendMessageW(GetDlgItem(window.hwnd(), ids::kRemoveButton), BM_CLICK, 0, 0);
+    EXPECT_TRUE(prompts.WasAsked(removal::kBackupQuestion));
+    EXPECT_TRUE(prompts.WasAsked(removal::kBackupDone));
     EXPECT_TRUE(prompts.WasAsked(removal::kRemovedMessage));
+    EXPECT_EQ(removal::ListBackups(platform.system).size(), backupsBefore + 1);
+    std::string logFolder;
+    ASSERT_TRUE(settings.GetSetting("lfp", &logFolder));
+    auto logs = platform.files.Find(logFolder + "\\Date(*.txt");
+    platform::FindData found;
+    EXPECT_TRUE(logs && logs->Next(found)) << "no removal log in " << logFolder;
     EXPECT_EQ(window.list().GetItemCount(), 0);
     // Plain files (not archive members): the kept program's stay, the others
     // are gone.
