@@ -105,7 +105,7 @@ class DialogRecovery : public ReferenceRecovery {
     }
     bool RunDownload() override {
         CDownloadDialog download(context_, owner_);
-        download.SetPrompts(updatePrompts_);
+        download.SetUpdatePrompts(updatePrompts_);
         return download.DoModal() == IDOK;
     }
     bool RunPreferences() override {
@@ -178,10 +178,10 @@ bool CMainDialog::OnInitDialog() {
     SettingsStore settings(context_.system);
     if (settings.IsOn("acu")) {
         CUpdateCheckDialog check(context_, hwnd());
-        check.SetPrompts(updatePrompts_);
+        check.SetUpdatePrompts(updatePrompts_);
         if (check.DoModal() == IDOK) {
             CDownloadDialog download(context_, hwnd());
-            download.SetPrompts(updatePrompts_);
+            download.SetUpdatePrompts(updatePrompts_);
             download.DoModal();
         }
     }

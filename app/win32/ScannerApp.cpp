@@ -9,8 +9,8 @@
 #include "app/Startup.h"
 #include "app/SystemInfo.h"
 #include "app/win32/MainDialog.h"
-#include "app/win32/Win32Platform.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32System.h"
 #include "refdb/ReferenceDatabase.h"
 #include "scan/ResultRows.h"
 #include "ui/MessageBoxPrompts.h"
@@ -47,21 +47,21 @@ int CScannerApp::InitInstance() {
         return 0;
     }
 
-    Win32Platform platform;
+    platform::win32::Win32System windows;
     // 3. The machine; the bitmap dialogs paint their texts over the part of
     // their bitmap under each text on every system, which also covers what
     // the isXP flag asks for.
-    systemInfo.Gather(platform.system);
+    systemInfo.Gather(windows.system);
     isXP = IsXP(systemInfo.versionName);
 
     // 5. and 6. First run and command line.
-    SettingsStore settings(platform.system);
+    SettingsStore settings(windows.system);
     LaunchOptions options = PrepareLaunch(settings, Narrow(GetCommandLineW()));
 
     // 7. The main window, modal for the whole run.
-    refdb::ReferenceDatabase database(platform.system);
+    refdb::ReferenceDatabase database(windows.system);
     scan::ResultRows rows;
-    AppContext context{platform.system, database, rows, platform.processes.ModuleFileName()};
+    AppContext context{windows.system, database, rows, windows.processes.ModuleFileName()};
     ui::MessageBoxPrompts prompts;
     {
         CMainDialog main(context, options, prompts, prompts);

@@ -8,23 +8,19 @@
 
 #include "cli/Cli.h"
 #include "platform/win32/WideText.h"
-#include "platform/win32/Win32Clock.h"
-#include "platform/win32/Win32Environment.h"
-#include "platform/win32/Win32FileSystem.h"
-#include "platform/win32/Win32Network.h"
-#include "platform/win32/Win32Processes.h"
-#include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32System.h"
 
 int wmain(int argc, wchar_t** argv) {
     SetConsoleOutputCP(CP_UTF8);
     std::vector<std::string> utf8Args;
     utf8Args.reserve(static_cast<std::size_t>(argc));
-    for (int i = 0; i < argc; ++i) utf8Args.push_back(platform::win32::Narrow(argv[i]));
+    for (int i = 0; i < argc; ++i)
+        utf8Args.push_back(platform::win32::Narrow(argv[i]));
     std::vector<char*> args;
-    for (std::string& arg : utf8Args) args.push_back(arg.data());
+    for (std::string& arg : utf8Args)
+        args.push_back(arg.data());
 
-    CLI::App app{"Brindlex console: scans, removal, restore, updates and database tools",
-                 "bxcli"};
+    CLI::App app{"Brindlex console: scans, removal, restore, updates and database tools", "bxcli"};
     app.require_subcommand(1);
     cli::CommandSet commands(app);
     cli::AddAllCommands(commands);
@@ -34,14 +30,8 @@ int wmain(int argc, wchar_t** argv) {
         return app.exit(e);
     }
 
-    platform::win32::Win32Registry registry;
-    platform::win32::Win32FileSystem files;
-    platform::win32::Win32Processes processes;
-    platform::win32::Win32Environment environment;
-    platform::win32::Win32Clock clock;
-    platform::win32::Win32Network network;
-    platform::System system{registry, files, processes, environment, clock, network};
+    platform::win32::Win32System windows;
     cli::Console console{std::cout, std::cerr};
     console.in = &std::cin;
-    return commands.Run(system, console);
+    return commands.Run(windows.system, console);
 }

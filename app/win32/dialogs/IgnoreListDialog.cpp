@@ -12,15 +12,14 @@ constexpr DWORD kCheckListStyle = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
 }  // namespace
 
 CIgnoredCookiesDialog::CIgnoredCookiesDialog(AppContext& context, HWND parent)
-    : ui::CDialog(IDD_BX_IGNORED_COOKIES, parent),
+    : ui::CPromptingDialog(IDD_BX_IGNORED_COOKIES, parent),
       ownStore_(std::make_unique<RegistryCookieDecisions>(context.system.registry)),
       list_(*ownStore_) {}
 
 CIgnoredCookiesDialog::CIgnoredCookiesDialog(CookieDecisionStore& store, HWND parent)
-    : ui::CDialog(IDD_BX_IGNORED_COOKIES, parent), list_(store) {}
+    : ui::CPromptingDialog(IDD_BX_IGNORED_COOKIES, parent), list_(store) {}
 
 bool CIgnoredCookiesDialog::OnInitDialog() {
-    boxes_.SetOwner(hwnd());
     view_.Attach(Item(IDC_BX_LIST));
     view_.AddExtendedStyle(kCheckListStyle);
     view_.InsertColumn(0, "CookieName", 150);
@@ -46,7 +45,7 @@ void CIgnoredCookiesDialog::ReadChecks() {
 }
 
 void CIgnoredCookiesDialog::Tell(std::string_view message) {
-    prompts_->Ask(message, kMessageCaption, removal::Buttons::kOk);
+    prompts().Ask(message, kMessageCaption, removal::Buttons::kOk);
 }
 
 bool CIgnoredCookiesDialog::OnCommand(int id, int code) {
@@ -68,12 +67,11 @@ void CIgnoredCookiesDialog::OnOK() {
 }
 
 CIgnoreListDialog::CIgnoreListDialog(AppContext& context, HWND parent)
-    : ui::CDialog(IDD_BX_IGNORE_LIST, parent),
+    : ui::CPromptingDialog(IDD_BX_IGNORE_LIST, parent),
       context_(context),
       editor_(context.system, context.database) {}
 
 bool CIgnoreListDialog::OnInitDialog() {
-    boxes_.SetOwner(hwnd());
     view_.Attach(Item(IDC_BX_IGNORE_LIST));
     view_.AddExtendedStyle(kCheckListStyle);
     view_.InsertColumn(0, "Name", 100);
@@ -90,7 +88,7 @@ bool CIgnoreListDialog::OnInitDialog() {
 bool CIgnoreListDialog::OnCommand(int id, int code) {
     if (id == IDC_BX_VIEW_COOKIES) {
         CIgnoredCookiesDialog cookies(context_, hwnd());
-        cookies.SetPrompts(*prompts_);
+        cookies.SetPrompts(prompts());
         cookies.DoModal();
         return true;
     }

@@ -8,20 +8,16 @@
 #include "app/win32/AppContext.h"
 #include "app/win32/dialogs/ListView.h"
 #include "refdb/IgnoreList.h"
-#include "ui/Dialog.h"
-#include "ui/MessageBoxPrompts.h"
+#include "ui/PromptingDialog.h"
 
 namespace app {
 
-class CIgnoredCookiesDialog : public ui::CDialog {
+class CIgnoredCookiesDialog : public ui::CPromptingDialog {
   public:
     // Lists the decisions kept in `context`'s registry.
     CIgnoredCookiesDialog(AppContext& context, HWND parent);
     // Lists the decisions of another store (the cookie shield's own).
     CIgnoredCookiesDialog(CookieDecisionStore& store, HWND parent);
-
-    // Answers for the message boxes, instead of showing them.
-    void SetPrompts(removal::Prompts& prompts) { prompts_ = &prompts; }
 
   protected:
     bool OnInitDialog() override;
@@ -36,15 +32,11 @@ class CIgnoredCookiesDialog : public ui::CDialog {
     std::unique_ptr<RegistryCookieDecisions> ownStore_;
     IgnoredCookiesList list_;
     CListView view_;
-    ui::MessageBoxPrompts boxes_;
-    removal::Prompts* prompts_ = &boxes_;
 };
 
-class CIgnoreListDialog : public ui::CDialog {
+class CIgnoreListDialog : public ui::CPromptingDialog {
   public:
     CIgnoreListDialog(AppContext& context, HWND parent);
-
-    void SetPrompts(removal::Prompts& prompts) { prompts_ = &prompts; }
 
   protected:
     bool OnInitDialog() override;
@@ -55,8 +47,6 @@ class CIgnoreListDialog : public ui::CDialog {
     AppContext& context_;
     refdb::IgnoreListEditor editor_;
     CListView view_;
-    ui::MessageBoxPrompts boxes_;
-    removal::Prompts* prompts_ = &boxes_;
 };
 
 }  // namespace app

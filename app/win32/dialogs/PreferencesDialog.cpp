@@ -46,7 +46,7 @@ class CPreferencesDialog::OkHost : public FileSystemOkHost {
         : FileSystemOkHost(dialog.context_.system.files), dialog_(dialog) {}
     bool RunDownload() override {
         CDownloadDialog download(dialog_.context_, dialog_.hwnd());
-        download.SetPrompts(*dialog_.updatePrompts_);
+        download.SetUpdatePrompts(dialog_.updatePrompts());
         return download.DoModal() == IDOK;
     }
 
@@ -55,10 +55,9 @@ class CPreferencesDialog::OkHost : public FileSystemOkHost {
 };
 
 CPreferencesDialog::CPreferencesDialog(AppContext& context, HWND parent)
-    : ui::CDialog(IDD_BX_PREFERENCES, parent), context_(context) {}
+    : ui::CPromptingDialog(IDD_BX_PREFERENCES, parent), context_(context) {}
 
 bool CPreferencesDialog::OnInitDialog() {
-    boxes_.SetOwner(hwnd());
     SettingsStore settings(context_.system);
     LoadPreferences(settings, &data_);
     SetItemText(ids::kLogFolderEdit, data_.logFolder);
@@ -109,7 +108,7 @@ void CPreferencesDialog::BrowseLogFolder() {
         return;  // cancelled: the text stays
     std::array<wchar_t, MAX_PATH> path{};
     if (!SHGetPathFromIDListW(chosen.get(), path.data())) {
-        prompts_->Ask(ids::kFolderNotUsable, kMessageCaption, removal::Buttons::kOk);
+        prompts().Ask(ids::kFolderNotUsable, kMessageCaption, removal::Buttons::kOk);
         return;
     }
     SetItemText(ids::kLogFolderEdit, Narrow(path.data()));
@@ -143,7 +142,7 @@ void CPreferencesDialog::OnOK() {
     data.scnlg = IsChecked(ids::kSaveScanLogs);
     SettingsStore settings(context_.system);
     OkHost host(*this);
-    if (!ApplyPreferences(data, settings, host, *prompts_))
+    if (!ApplyPreferences(data, settings, host, prompts()))
         return;  // a path check keeps the dialog open
     data_ = data;
     EndDialog(IDOK);

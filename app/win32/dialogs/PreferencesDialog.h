@@ -3,18 +3,13 @@
 // start-up boxes linked, and on OK checks the paths and saves.
 #include "app/Preferences.h"
 #include "app/win32/AppContext.h"
-#include "ui/Dialog.h"
-#include "ui/MessageBoxPrompts.h"
+#include "ui/PromptingDialog.h"
 
 namespace app {
 
-class CPreferencesDialog : public ui::CDialog {
+class CPreferencesDialog : public ui::CPromptingDialog {
   public:
     CPreferencesDialog(AppContext& context, HWND parent);
-
-    // Answers for the message boxes, instead of showing them.
-    void SetPrompts(removal::Prompts& prompts) { prompts_ = &prompts; }
-    void SetUpdatePrompts(update::UpdatePrompts& prompts) { updatePrompts_ = &prompts; }
 
     // What was saved by the last OK.
     const PreferencesData& data() const { return data_; }
@@ -32,9 +27,6 @@ class CPreferencesDialog : public ui::CDialog {
 
     AppContext& context_;
     PreferencesData data_;
-    ui::MessageBoxPrompts boxes_;
-    removal::Prompts* prompts_ = &boxes_;
-    update::UpdatePrompts* updatePrompts_ = &boxes_;
 };
 
 }  // namespace app

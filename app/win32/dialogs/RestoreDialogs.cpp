@@ -10,13 +10,12 @@ namespace app {
 
 CBackupItemsDialog::CBackupItemsDialog(AppContext& context, HWND parent, std::string scratchFolder,
                                        std::vector<removal::BackupItem> items)
-    : ui::CDialog(IDD_BX_BACKUP_ITEMS, parent),
+    : ui::CPromptingDialog(IDD_BX_BACKUP_ITEMS, parent),
       context_(context),
       scratchFolder_(std::move(scratchFolder)),
       items_(std::move(items)) {}
 
 bool CBackupItemsDialog::OnInitDialog() {
-    boxes_.SetOwner(hwnd());
     view_.Attach(Item(IDC_BX_LIST));
     view_.AddExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     view_.InsertColumn(0, "Type", 80);
@@ -39,15 +38,14 @@ void CBackupItemsDialog::OnOK() {
             checked.push_back(items_[index]);
     }
     restored_ = removal::RestoreItems(context_.system, scratchFolder_, checked);
-    prompts_->Ask(removal::RestoreResultMessage(restored_), kMessageCaption, removal::Buttons::kOk);
+    prompts().Ask(removal::RestoreResultMessage(restored_), kMessageCaption, removal::Buttons::kOk);
     EndDialog(IDOK);
 }
 
 CSelectBackupDialog::CSelectBackupDialog(AppContext& context, HWND parent)
-    : ui::CDialog(IDD_BX_SELECT_BACKUP, parent), context_(context) {}
+    : ui::CPromptingDialog(IDD_BX_SELECT_BACKUP, parent), context_(context) {}
 
 bool CSelectBackupDialog::OnInitDialog() {
-    boxes_.SetOwner(hwnd());
     view_.Attach(Item(IDC_BX_LIST));
     view_.AddExtendedStyle(LVS_EX_FULLROWSELECT);
     view_.InsertColumn(0, texts::kBackupDatesColumn, 400);
@@ -72,11 +70,11 @@ bool CSelectBackupDialog::OnCommand(int id, int code) {
 void CSelectBackupDialog::DeleteSelected() {
     int row = view_.Selected();
     if (row < 0) {
-        prompts_->Ask(texts::kSelectBackupFirst, kMessageCaption, removal::Buttons::kOk);
+        prompts().Ask(texts::kSelectBackupFirst, kMessageCaption, removal::Buttons::kOk);
         SetFocus(view_.hwnd());
         return;
     }
-    if (prompts_->Ask(texts::kConfirmDeleteBackup, kMessageCaption, removal::Buttons::kYesNo) !=
+    if (prompts().Ask(texts::kConfirmDeleteBackup, kMessageCaption, removal::Buttons::kYesNo) !=
         removal::Answer::kYes) {
         return;
     }
@@ -100,11 +98,11 @@ void CSelectBackupDialog::OnOK() {
         removal::UnpackBackup(context_.system, archives_[index].fileName);
     if (!unpacked.manifestRead) {
         // The scratch folder stays; the next "Next" overwrites it.
-        prompts_->Ask(texts::kManifestUnreadable, kMessageCaption, removal::Buttons::kOk);
+        prompts().Ask(texts::kManifestUnreadable, kMessageCaption, removal::Buttons::kOk);
         return;
     }
     CBackupItemsDialog items(context_, hwnd(), unpacked.scratchFolder, std::move(unpacked.items));
-    items.SetPrompts(*prompts_);
+    items.SetPrompts(prompts());
     INT_PTR answer = items.DoModal();
     removal::RemoveFolderTree(context_.system.files, unpacked.scratchFolder);
     if (answer == IDOK)

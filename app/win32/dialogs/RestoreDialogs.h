@@ -8,17 +8,15 @@
 #include "app/win32/AppContext.h"
 #include "app/win32/dialogs/ListView.h"
 #include "removal/Restore.h"
-#include "ui/Dialog.h"
-#include "ui/MessageBoxPrompts.h"
+#include "ui/PromptingDialog.h"
 
 namespace app {
 
-class CBackupItemsDialog : public ui::CDialog {
+class CBackupItemsDialog : public ui::CPromptingDialog {
   public:
     CBackupItemsDialog(AppContext& context, HWND parent, std::string scratchFolder,
                        std::vector<removal::BackupItem> items);
 
-    void SetPrompts(removal::Prompts& prompts) { prompts_ = &prompts; }
     // How many items the last "Restore Selected" brought back.
     int restoredCount() const { return restored_; }
 
@@ -32,15 +30,11 @@ class CBackupItemsDialog : public ui::CDialog {
     std::vector<removal::BackupItem> items_;
     int restored_ = 0;
     CListView view_;
-    ui::MessageBoxPrompts boxes_;
-    removal::Prompts* prompts_ = &boxes_;
 };
 
-class CSelectBackupDialog : public ui::CDialog {
+class CSelectBackupDialog : public ui::CPromptingDialog {
   public:
     CSelectBackupDialog(AppContext& context, HWND parent);
-
-    void SetPrompts(removal::Prompts& prompts) { prompts_ = &prompts; }
 
   protected:
     bool OnInitDialog() override;
@@ -54,8 +48,6 @@ class CSelectBackupDialog : public ui::CDialog {
     // The archives as listed; each row's data is its index here.
     std::vector<removal::BackupArchive> archives_;
     CListView view_;
-    ui::MessageBoxPrompts boxes_;
-    removal::Prompts* prompts_ = &boxes_;
 };
 
 }  // namespace app

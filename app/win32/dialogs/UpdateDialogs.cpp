@@ -27,10 +27,9 @@ int StatusFromParam(WPARAM wParam) {
 }  // namespace
 
 CUpdateCheckDialog::CUpdateCheckDialog(AppContext& context, HWND parent)
-    : ui::CDialog(IDD_BX_UPDATE_CHECK, parent), context_(context) {}
+    : ui::CPromptingDialog(IDD_BX_UPDATE_CHECK, parent), context_(context) {}
 
 bool CUpdateCheckDialog::OnInitDialog() {
-    boxes_.SetOwner(hwnd());
     SetTimer(hwnd(), kCheckTimer, kCheckDelayMs, nullptr);
     return true;
 }
@@ -39,7 +38,7 @@ void CUpdateCheckDialog::OnTimer(UINT_PTR id) {
     if (id != kCheckTimer)
         return;
     KillTimer(hwnd(), kCheckTimer);
-    update::UpdateChecker checker(context_.system, *prompts_, Addresses(context_));
+    update::UpdateChecker checker(context_.system, updatePrompts(), Addresses(context_));
     EndDialog(checker.ConfirmUpdate() ? IDOK : IDCANCEL);
 }
 
@@ -60,19 +59,18 @@ class CDownloadDialog::StatusToWindow : public update::DownloadStatusSink {
 };
 
 CDownloadDialog::CDownloadDialog(AppContext& context, HWND parent)
-    : ui::CDialog(IDD_BX_DOWNLOAD, parent), context_(context) {}
+    : ui::CPromptingDialog(IDD_BX_DOWNLOAD, parent), context_(context) {}
 
 CDownloadDialog::~CDownloadDialog() {
     JoinWorker();
 }
 
 bool CDownloadDialog::OnInitDialog() {
-    boxes_.SetOwner(hwnd());
     SendMessageW(Item(IDC_BX_PROGRESS), PBM_SETRANGE32, 0, 100);
     sink_ = std::make_unique<StatusToWindow>(hwnd());
     worker_ = std::make_unique<update::DownloadWorker>(
-        context_.system, *prompts_, *sink_, Addresses(context_), update::UpdatePublicKey());
-    if (!update::StartDownloadThread(*worker_, *prompts_, &thread_))
+        context_.system, updatePrompts(), *sink_, Addresses(context_), update::UpdatePublicKey());
+    if (!update::StartDownloadThread(*worker_, updatePrompts(), &thread_))
         EndDialog(IDCANCEL);
     return true;
 }
@@ -118,7 +116,7 @@ bool RunUpdate(AppContext& context, HWND parent, const UpdateHooks& hooks) {
     ui::MessageBoxPrompts boxes(parent);
     update::UpdatePrompts& prompts = hooks.prompts != nullptr ? *hooks.prompts : boxes;
     CDownloadDialog download(context, parent);
-    download.SetPrompts(prompts);
+    download.SetUpdatePrompts(prompts);
     if (download.DoModal() != IDOK)
         return false;
     if (hooks.clearRows)

@@ -7,19 +7,16 @@
 #include <thread>
 
 #include "app/win32/AppContext.h"
-#include "ui/Dialog.h"
-#include "ui/MessageBoxPrompts.h"
+#include "ui/PromptingDialog.h"
 #include "update/DownloadWorker.h"
 
 namespace app {
 
 // Ends with IDOK when the server offers a newer Reference file and the user
 // wants it.
-class CUpdateCheckDialog : public ui::CDialog {
+class CUpdateCheckDialog : public ui::CPromptingDialog {
   public:
     CUpdateCheckDialog(AppContext& context, HWND parent);
-
-    void SetPrompts(update::UpdatePrompts& prompts) { prompts_ = &prompts; }
 
     // The check runs once the window is on screen.
     static constexpr UINT_PTR kCheckTimer = 1999;
@@ -31,18 +28,14 @@ class CUpdateCheckDialog : public ui::CDialog {
 
   private:
     AppContext& context_;
-    ui::MessageBoxPrompts boxes_;
-    update::UpdatePrompts* prompts_ = &boxes_;
 };
 
 // Downloads and installs the newest Reference file on a worker thread;
 // ends with IDOK when it was installed, IDCANCEL otherwise.
-class CDownloadDialog : public ui::CDialog {
+class CDownloadDialog : public ui::CPromptingDialog {
   public:
     CDownloadDialog(AppContext& context, HWND parent);
     ~CDownloadDialog() override;
-
-    void SetPrompts(update::UpdatePrompts& prompts) { prompts_ = &prompts; }
 
   protected:
     bool OnInitDialog() override;
@@ -56,8 +49,6 @@ class CDownloadDialog : public ui::CDialog {
     void JoinWorker();
 
     AppContext& context_;
-    ui::MessageBoxPrompts boxes_;
-    update::UpdatePrompts* prompts_ = &boxes_;
     std::unique_ptr<StatusToWindow> sink_;
     std::unique_ptr<update::DownloadWorker> worker_;
     std::thread thread_;

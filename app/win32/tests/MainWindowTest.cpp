@@ -11,9 +11,9 @@
 #include "app/Startup.h"
 #include "app/Strings.h"
 #include "app/win32/MainDialog.h"
-#include "app/win32/Win32Platform.h"
 #include "app/win32/tests/GuiTestSupport.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32System.h"
 #include "refdb/Scramble.h"
 #include "registry/RegistryHelper.h"
 #include "ui/Screenshot.h"
@@ -122,7 +122,7 @@ class MainWindowTest : public ::testing::Test {
                    .get() != platform::kNullKey;
     }
 
-    app::Win32Platform platform_;
+    platform::win32::Win32System platform_;
     refdb::ReferenceDatabase database_{platform_.system};
     scan::ResultRows rows_;
     app::AppContext context_{platform_.system, database_, rows_,

@@ -12,9 +12,9 @@
 #include "app/Messages.h"
 #include "app/Startup.h"
 #include "app/win32/MainDialog.h"
-#include "app/win32/Win32Platform.h"
 #include "app/win32/tests/GuiTestSupport.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32System.h"
 #include "removal/Restore.h"
 #include "ui/Screenshot.h"
 
@@ -28,13 +28,13 @@ TEST(PlantedTraces, SmartScanRowsCountersAndRemoval) {
     if (out == nullptr)
         GTEST_SKIP() << "runs from tests/e2e/gui_scan.sh";
 
-    app::Win32Platform platform;
-    app::SettingsStore settings(platform.system);
+    platform::win32::Win32System windows;
+    app::SettingsStore settings(windows.system);
     app::PrepareLaunch(settings, "brindlex.exe");
-    refdb::ReferenceDatabase database(platform.system);
+    refdb::ReferenceDatabase database(windows.system);
     scan::ResultRows resultRows;
-    app::AppContext context{platform.system, database, resultRows,
-                            platform.processes.ModuleFileName()};
+    app::AppContext context{windows.system, database, resultRows,
+                            windows.processes.ModuleFileName()};
     guitest::ScriptedPrompts prompts;
     app::CMainDialog window(context, {}, prompts, prompts);
     ASSERT_TRUE(window.Create());
@@ -83,15 +83,15 @@ TEST(PlantedTraces, SmartScanRowsCountersAndRemoval) {
     prompts.Clear();
     prompts.Answer(removal::kBackupQuestion, removal::Answer::kYes);
     prompts.Answer(removal::kBackupDone, removal::Answer::kYes);
-    const std::size_t backupsBefore = removal::ListBackups(platform.system).size();
+    const std::size_t backupsBefore = removal::ListBackups(windows.system).size();
     SendMessageW(GetDlgItem(window.hwnd(), ids::kRemoveButton), BM_CLICK, 0, 0);
     EXPECT_TRUE(prompts.WasAsked(removal::kBackupQuestion));
     EXPECT_TRUE(prompts.WasAsked(removal::kBackupDone));
     EXPECT_TRUE(prompts.WasAsked(removal::kRemovedMessage));
-    EXPECT_EQ(removal::ListBackups(platform.system).size(), backupsBefore + 1);
+    EXPECT_EQ(removal::ListBackups(windows.system).size(), backupsBefore + 1);
     std::string logFolder;
     ASSERT_TRUE(settings.GetSetting("lfp", &logFolder));
-    auto logs = platform.files.Find(logFolder + "\\Date(*.txt");
+    auto logs = windows.files.Find(logFolder + "\\Date(*.txt");
     platform::FindData found;
     EXPECT_TRUE(logs && logs->Next(found)) << "no removal log in " << logFolder;
     EXPECT_EQ(window.list().GetItemCount(), 0);
@@ -101,7 +101,7 @@ TEST(PlantedTraces, SmartScanRowsCountersAndRemoval) {
         if ((row.type != "File" && row.type != "Cookie") ||
             row.location.find("->") != std::string::npos)
             continue;
-        EXPECT_EQ(platform.files.Exists(row.location), row.item == kept) << row.location;
+        EXPECT_EQ(windows.files.Exists(row.location), row.item == kept) << row.location;
     }
     std::ofstream(std::string(out) + ".kept", std::ios::binary | std::ios::trunc) << kept << '\n';
     window.EndDialog(IDCANCEL);

@@ -42,7 +42,7 @@ TEST(UpdateDialogsTest, TheStartUpCheckShowsTheConnectionErrorAndEndsWithCancel)
     ASSERT_TRUE(app::SettingsStore(machine.system()).SetSetting("updsrv", "http://127.0.0.1:9/"));
     ScriptedPrompts prompts;
     app::CUpdateCheckDialog dialog(machine.context(), nullptr);
-    dialog.SetPrompts(prompts);
+    dialog.SetUpdatePrompts(prompts);
     bool shownFirst = false;
     // The check waits for its timer, so the window is up before it runs.
     WhenWindowAppears waiting(L"Brindlex", [&](HWND window) {
@@ -94,7 +94,7 @@ TEST(UpdateDialogsTest, ProgressReportsMoveTheBarAndTheTextUntilTheWorkerEndsIt)
     ASSERT_TRUE(app::SettingsStore(machine.system()).SetSetting("updsrv", server.address()));
     ScriptedPrompts prompts;
     app::CDownloadDialog dialog(machine.context(), nullptr);
-    dialog.SetPrompts(prompts);
+    dialog.SetUpdatePrompts(prompts);
     std::wstring text;
     int position = -1;
     bool stayedAfterAbort = false;
