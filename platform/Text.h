@@ -52,6 +52,9 @@ std::string_view Trim(std::string_view s);
 // character; case-insensitive.
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
+// The value of a hexadecimal digit of either case, or -1.
+int HexDigit(char c);
+
 // Windows path pieces ('\\' separators; '/' accepted on input).
 std::string_view FileName(std::string_view path);    // after the last separator
 std::string_view ParentPath(std::string_view path);  // before the last separator

@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/Text.h"
 #include "registry/RegistryHelper.h"
 #include "scan/FileWalk.h"
 
@@ -29,16 +30,6 @@ bool GcryptReady() {
         return true;
     }();
     return ready;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -178,8 +169,8 @@ std::string DecodeCacheName(std::string_view fileName) {
     decoded.reserve(fileName.size());
     for (std::size_t i = 0; i < fileName.size(); ++i) {
         if (fileName[i] == '%' && i + 2 < fileName.size()) {
-            const int high = HexValue(fileName[i + 1]);
-            const int low = HexValue(fileName[i + 2]);
+            const int high = text::HexDigit(fileName[i + 1]);
+            const int low = text::HexDigit(fileName[i + 2]);
             if (high >= 0 && low >= 0) {
                 decoded += static_cast<char>(high * 16 + low);
                 i += 2;

@@ -38,16 +38,6 @@ std::uint32_t ToWindowsColor(std::uint32_t rgb) {
     return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
@@ -113,7 +103,7 @@ std::optional<std::uint32_t> ParseHtmlColor(std::string_view value) {
         return std::nullopt;
     std::uint32_t rgb = 0;
     for (char c : value) {
-        int digit = HexDigit(c);
+        int digit = text::HexDigit(c);
         if (digit < 0)
             return std::nullopt;
         rgb = (rgb << 4) | static_cast<std::uint32_t>(digit);

@@ -170,23 +170,13 @@ std::string_view TrimLeft(std::string_view s) {
     return s;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // 1 to 8 hex digits.
 bool ParseHex32(std::string_view s, std::uint32_t* value) {
     if (s.empty() || s.size() > 8)
         return false;
     std::uint32_t v = 0;
     for (char c : s) {
-        int d = HexDigit(c);
+        int d = text::HexDigit(c);
         if (d < 0)
             return false;
         v = (v << 4) | static_cast<std::uint32_t>(d);
