@@ -1,7 +1,6 @@
 #include "ui/XListCtrl.h"
 
 #include <algorithm>
-#include <climits>
 #include <utility>
 
 #include "platform/win32/WideText.h"
@@ -14,11 +13,6 @@ using platform::win32::Widen;
 namespace {
 
 constexpr int kComboDropHeight = 160;
-constexpr int kCheckedImage = 2;
-
-int StateImage(UINT state) {
-    return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
-}
 
 }  // namespace
 
@@ -36,29 +30,20 @@ CXListCtrl::~CXListCtrl() {
     if (hwnd() != nullptr) {
         CloseCombo(false);
         // The rows' data dies with this object; the window must not keep it.
-        Send(LVM_DELETEALLITEMS);
+        view().DeleteAll();
     }
 }
 
 bool CXListCtrl::Attach(HWND list) {
     if (!CWindowSubclass::Attach(list))
         return false;
-    const DWORD styles = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES;
-    Send(LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
-    header_.Attach(reinterpret_cast<HWND>(Send(LVM_GETHEADER)));
+    view().AddExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES);
+    header_.Attach(view().Header());
     return true;
 }
 
 int CXListCtrl::InsertColumn(int column, std::string_view title, int width, int format) {
-    std::wstring text = Widen(title);
-    LVCOLUMNW info{};
-    info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    info.fmt = format;
-    info.cx = width;
-    info.pszText = text.data();
-    info.iSubItem = column;
-    return static_cast<int>(
-        Send(LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info)));
+    return view().InsertColumn(column, title, width, format);
 }
 
 int CXListCtrl::ClientWidth() const {
@@ -68,16 +53,11 @@ int CXListCtrl::ClientWidth() const {
 }
 
 int CXListCtrl::InsertItem(int item, std::string_view text, LPARAM data) {
+    // The window keeps the row's Row; the caller's data lives in it.
     auto row = std::make_unique<Row>();
     row->data = data;
-    std::wstring wide = Widen(text);
-    LVITEMW info{};
-    info.mask = LVIF_TEXT | LVIF_PARAM;
-    info.iItem = item < 0 ? INT_MAX : item;
-    info.pszText = wide.data();
-    info.lParam = reinterpret_cast<LPARAM>(row.get());
     ownChange_ = true;
-    int index = static_cast<int>(Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&info)));
+    int index = view().InsertRow(item, text, reinterpret_cast<LPARAM>(row.get()));
     ownChange_ = false;
     if (index >= 0)
         rows_.push_back(std::move(row));
@@ -85,40 +65,24 @@ int CXListCtrl::InsertItem(int item, std::string_view text, LPARAM data) {
 }
 
 bool CXListCtrl::SetItemText(int item, int subItem, std::string_view text) {
-    std::wstring wide = Widen(text);
-    LVITEMW info{};
-    info.iSubItem = subItem;
-    info.pszText = wide.data();
-    return Send(LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&info)) != 0;
+    return view().SetCellText(item, subItem, text);
 }
 
 std::string CXListCtrl::GetItemText(int item, int subItem) const {
-    std::wstring buffer(1024, L'\0');
-    LVITEMW info{};
-    info.iSubItem = subItem;
-    info.pszText = buffer.data();
-    info.cchTextMax = static_cast<int>(buffer.size());
-    auto length = static_cast<std::size_t>(
-        Send(LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&info)));
-    buffer.resize(std::min(length, buffer.size()));
-    return Narrow(buffer);
+    return view().CellText(item, subItem);
 }
 
+// Deleting goes through WindowProc, which frees the rows' Row.
 bool CXListCtrl::DeleteItem(int item) {
-    return Send(LVM_DELETEITEM, static_cast<WPARAM>(item)) != 0;
+    return view().DeleteRow(item);
 }
 
 bool CXListCtrl::DeleteAllItems() {
-    return Send(LVM_DELETEALLITEMS) != 0;
+    return view().DeleteAll();
 }
 
 CXListCtrl::Row* CXListCtrl::RowOf(int item) const {
-    LVITEMW info{};
-    info.mask = LVIF_PARAM;
-    info.iItem = item;
-    if (!Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info)))
-        return nullptr;
-    return reinterpret_cast<Row*>(info.lParam);
+    return reinterpret_cast<Row*>(view().RowData(item));
 }
 
 LPARAM CXListCtrl::GetItemData(int item) const {
@@ -144,24 +108,14 @@ void CXListCtrl::FreeRow(const Row* row) {
 }
 
 bool CXListCtrl::GetCheck(int item) const {
-    auto state =
-        static_cast<UINT>(Send(LVM_GETITEMSTATE, static_cast<WPARAM>(item), LVIS_STATEIMAGEMASK));
-    return StateImage(state) == kCheckedImage;
+    return view().IsChecked(item);
 }
 
 void CXListCtrl::SetCheck(int item, bool checked) {
-    LVITEMW info{};
-    info.stateMask = LVIS_STATEIMAGEMASK;
-    info.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    // Not a click: the parent is not told.
     ownChange_ = true;
-    Send(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&info));
+    view().SetChecked(item, checked);
     ownChange_ = false;
-}
-
-int CXListCtrl::HitTest(POINT point) const {
-    LVHITTESTINFO info{};
-    info.pt = point;
-    return static_cast<int>(Send(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&info)));
 }
 
 void CXListCtrl::SetCellColors(int item, int subItem, COLORREF text, COLORREF background) {
@@ -185,10 +139,7 @@ void CXListCtrl::SetProgress(int item, int subItem, int percent) {
 
 void CXListCtrl::DrawProgress(NMLVCUSTOMDRAW& draw, const Cell& cell) {
     const int item = static_cast<int>(draw.nmcd.dwItemSpec);
-    RECT rect{};
-    rect.top = draw.iSubItem;
-    rect.left = draw.iSubItem == 0 ? LVIR_LABEL : LVIR_BOUNDS;
-    Send(LVM_GETSUBITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
+    const RECT rect = view().CellRect(item, draw.iSubItem);
     HDC dc = draw.nmcd.hdc;
     FillRect(dc, &rect, GetSysColorBrush(COLOR_WINDOW));
     RECT bar = rect;
@@ -231,8 +182,7 @@ bool CXListCtrl::HandleNotify(NMHDR* header, LRESULT& result) {
                     return true;
                 }
                 // A selected row keeps the list's highlight.
-                const auto item = static_cast<WPARAM>(draw.nmcd.dwItemSpec);
-                if ((Send(LVM_GETITEMSTATE, item, LVIS_SELECTED) & LVIS_SELECTED) != 0) {
+                if (view().IsSelected(static_cast<int>(draw.nmcd.dwItemSpec))) {
                     result = CDRF_DODEFAULT;
                     return true;
                 }
@@ -249,8 +199,8 @@ bool CXListCtrl::HandleNotify(NMHDR* header, LRESULT& result) {
     }
     if (header->code == LVN_ITEMCHANGED && !ownChange_) {
         const auto& change = *reinterpret_cast<NMLISTVIEW*>(header);
-        const int oldImage = StateImage(change.uOldState);
-        const int newImage = StateImage(change.uNewState);
+        const int oldImage = CListView::StateImage(change.uOldState);
+        const int newImage = CListView::StateImage(change.uNewState);
         // Image 0 is a row that has just been inserted, not a click.
         if ((change.uChanged & LVIF_STATE) != 0 && oldImage != 0 && newImage != 0 &&
             oldImage != newImage) {
@@ -266,10 +216,7 @@ void CXListCtrl::OpenCombo(int item, int subItem) {
     Cell* cell = CellOf(item, subItem);
     if (cell == nullptr || cell->choices.empty())
         return;
-    RECT rect{};
-    rect.top = subItem;
-    rect.left = subItem == 0 ? LVIR_LABEL : LVIR_BOUNDS;
-    Send(LVM_GETSUBITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
+    const RECT rect = view().CellRect(item, subItem);
     combo_ = CreateWindowExW(
         0, WC_COMBOBOXW, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST, rect.left,
         rect.top, rect.right - rect.left, rect.bottom - rect.top + kComboDropHeight, hwnd(),

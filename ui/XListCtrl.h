@@ -13,6 +13,7 @@
 
 #include <commctrl.h>
 
+#include "ui/ListView.h"
 #include "ui/WindowSubclass.h"
 #include "ui/XHeaderCtrl.h"
 
@@ -41,16 +42,16 @@ class CXListCtrl : public CWindowSubclass {
     int InsertItem(int item, std::string_view text, LPARAM data = 0);
     bool SetItemText(int item, int subItem, std::string_view text);
     std::string GetItemText(int item, int subItem) const;
-    int GetItemCount() const { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
+    int GetItemCount() const { return view().RowCount(); }
     bool DeleteItem(int item);
     bool DeleteAllItems();
     LPARAM GetItemData(int item) const;
 
     bool GetCheck(int item) const;
     void SetCheck(int item, bool checked);
-    int GetSelectionMark() const { return static_cast<int>(Send(LVM_GETSELECTIONMARK)); }
+    int GetSelectionMark() const { return view().SelectionMark(); }
     // The row under a point in client coordinates, -1 for none.
-    int HitTest(POINT point) const;
+    int HitTest(POINT point) const { return view().HitTest(point); }
 
     // The cell's text and background colours (CLR_DEFAULT for the list's).
     void SetCellColors(int item, int subItem, COLORREF text, COLORREF background);
@@ -79,6 +80,9 @@ class CXListCtrl : public CWindowSubclass {
         std::vector<Cell> cells;
     };
 
+    // The plain list operations. Not a base class: its row data is the Row
+    // this control owns, never the caller's.
+    CListView view() const { return CListView(hwnd()); }
     Row* RowOf(int item) const;
     Cell* CellOf(int item, int subItem);
     void FreeRow(const Row* row);

@@ -6,8 +6,8 @@
 
 #include "app/dialogs/IgnoredCookies.h"
 #include "app/win32/AppContext.h"
-#include "app/win32/dialogs/ListView.h"
 #include "refdb/IgnoreList.h"
+#include "ui/ListView.h"
 #include "ui/PromptingDialog.h"
 
 namespace app {
@@ -31,7 +31,7 @@ class CIgnoredCookiesDialog : public ui::CPromptingDialog {
 
     std::unique_ptr<RegistryCookieDecisions> ownStore_;
     IgnoredCookiesList list_;
-    CListView view_;
+    ui::CListView view_;
 };
 
 class CIgnoreListDialog : public ui::CPromptingDialog {
@@ -46,7 +46,7 @@ class CIgnoreListDialog : public ui::CPromptingDialog {
   private:
     AppContext& context_;
     refdb::IgnoreListEditor editor_;
-    CListView view_;
+    ui::CListView view_;
 };
 
 }  // namespace app

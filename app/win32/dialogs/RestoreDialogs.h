@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/win32/AppContext.h"
-#include "app/win32/dialogs/ListView.h"
 #include "removal/Restore.h"
+#include "ui/ListView.h"
 #include "ui/PromptingDialog.h"
 
 namespace app {
@@ -29,7 +29,7 @@ class CBackupItemsDialog : public ui::CPromptingDialog {
     std::string scratchFolder_;
     std::vector<removal::BackupItem> items_;
     int restored_ = 0;
-    CListView view_;
+    ui::CListView view_;
 };
 
 class CSelectBackupDialog : public ui::CPromptingDialog {
@@ -47,7 +47,7 @@ class CSelectBackupDialog : public ui::CPromptingDialog {
     AppContext& context_;
     // The archives as listed; each row's data is its index here.
     std::vector<removal::BackupArchive> archives_;
-    CListView view_;
+    ui::CListView view_;
 };
 
 }  // namespace app
