@@ -170,6 +170,51 @@ ShieldSwitches ReadShieldSwitches(SettingsStore& settings) {
     return s;
 }
 
+TrayToggle ApplyTrayToggle(int command, ShieldSwitches& s, SettingsStore& settings) {
+    auto write = [&settings](const char* name, bool on) {
+        settings.SetSetting(name, on ? "1" : "0");
+    };
+    TrayToggle result;
+    result.handled = true;
+    if (command == commands::kTrayAllShields) {
+        const bool on = !s.shieldsActive;
+        for (const char* name : {"ghmpg", "iehj", "gfv"})
+            write(name, on);
+        s.shieldsActive = s.homePage = s.hijack = s.favorites = on;
+        result.tooltip = on ? kTrayTooltip : kShieldsDisabledTooltip;
+        return result;
+    }
+    if (command == commands::kTrayHideNotifications) {
+        s.hideNotifications = !s.hideNotifications;
+        write("hnt", s.hideNotifications);
+        return result;
+    }
+    struct Switch {
+        int command;
+        const char* setting;
+        bool ShieldSwitches::*flag;
+    };
+    static constexpr Switch kSwitches[] = {
+        {commands::kTrayHomePageShield, "ghmpg", &ShieldSwitches::homePage},
+        {commands::kTrayHijackShield, "iehj", &ShieldSwitches::hijack},
+        {commands::kTrayFavoritesShield, "gfv", &ShieldSwitches::favorites},
+        {commands::kTrayHostsShield, "hsts", &ShieldSwitches::hosts},
+        {commands::kTrayRealTime, "rltime", &ShieldSwitches::realTime},
+        {commands::kTrayCookieShield, "cokieshld", &ShieldSwitches::cookie},
+        {commands::kTrayStartupShield, "strupshld", &ShieldSwitches::startup},
+    };
+    for (const Switch& item : kSwitches) {
+        if (item.command != command)
+            continue;
+        const bool on = !(s.*item.flag);
+        write(item.setting, on);
+        s.*item.flag = on;
+        s.shieldsActive = on;
+        return result;
+    }
+    return TrayToggle{};
+}
+
 std::vector<TrayMenuItem> TrayMenu(const ShieldSwitches& s) {
     auto shield = [](bool on, const char* name) {
         std::string text = on ? "Disable " : "Enable ";

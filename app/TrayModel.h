@@ -151,6 +151,19 @@ std::vector<TrayMenuItem> TrayMenu(const ShieldSwitches& switches);
 // "1"; the global switch on when any shield is (as at start-up).
 ShieldSwitches ReadShieldSwitches(SettingsStore& settings);
 
+// What a tray command did to the switches.
+struct TrayToggle {
+    bool handled = false;  // the command toggles a switch
+    std::string tooltip;   // not empty: the tray's new tooltip
+};
+
+// A shield item of the tray menu: flips its switch and writes its setting.
+// One shield turned on turns the global switch on; one turned off turns it
+// off, even while others stay on. The global item flips the home page,
+// hijack and favorites shields together and changes the tooltip; hiding
+// notifications leaves the global switch alone.
+TrayToggle ApplyTrayToggle(int command, ShieldSwitches& switches, SettingsStore& settings);
+
 // --- Exit ----------------------------------------------------------------
 
 inline constexpr const char* kScheduledExitCaption = "Brindlex 5.0";

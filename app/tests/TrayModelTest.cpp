@@ -180,6 +180,53 @@ TEST(TrayMenuTest, SwitchesComeFromTheSettings) {
     EXPECT_EQ(menu[14].text, "Show Notifications");
 }
 
+TEST(TrayMenuTest, ShieldItemsToggleTheirSwitchAndSetting) {
+    testsupport::TestSystem test;
+    ASSERT_TRUE(CRegistryHelper(test.registry())
+                    .OpenOrCreateKey(platform::kHkeyCurrentUser, "Software\\Brindlex5"));
+    app::SettingsStore settings(test.system());
+    auto setting = [&settings](const char* name) {
+        std::string value;
+        return settings.GetSetting(name, &value) ? value : std::string("absent");
+    };
+    app::ShieldSwitches s;
+    s.hosts = s.cookie = s.shieldsActive = true;
+
+    // Turning one shield off turns the global switch off, others stay on.
+    EXPECT_TRUE(app::ApplyTrayToggle(app::commands::kTrayCookieShield, s, settings).handled);
+    EXPECT_FALSE(s.cookie);
+    EXPECT_TRUE(s.hosts);
+    EXPECT_FALSE(s.shieldsActive);
+    EXPECT_EQ(setting("cokieshld"), "0");
+    EXPECT_EQ(app::TrayMenu(s)[4].text, "Enable Shields");
+    // Turning one on turns it back on.
+    app::ApplyTrayToggle(app::commands::kTrayRealTime, s, settings);
+    EXPECT_TRUE(s.realTime);
+    EXPECT_TRUE(s.shieldsActive);
+    EXPECT_EQ(setting("rltime"), "1");
+
+    // The global item: the three browser shields together, and the tooltip.
+    app::TrayToggle off = app::ApplyTrayToggle(app::commands::kTrayAllShields, s, settings);
+    EXPECT_EQ(off.tooltip, "Brindlex Shields Disabled");
+    EXPECT_FALSE(s.homePage || s.hijack || s.favorites || s.shieldsActive);
+    EXPECT_TRUE(s.hosts && s.realTime);
+    EXPECT_EQ(setting("ghmpg") + setting("iehj") + setting("gfv"), "000");
+    app::TrayToggle on = app::ApplyTrayToggle(app::commands::kTrayAllShields, s, settings);
+    EXPECT_EQ(on.tooltip, "Brindlex 5.0");
+    EXPECT_TRUE(s.homePage && s.hijack && s.favorites && s.shieldsActive);
+    EXPECT_EQ(setting("ghmpg") + setting("iehj") + setting("gfv"), "111");
+
+    // Hiding notifications leaves the global switch alone.
+    app::ApplyTrayToggle(app::commands::kTrayHideNotifications, s, settings);
+    EXPECT_TRUE(s.hideNotifications);
+    EXPECT_TRUE(s.shieldsActive);
+    EXPECT_EQ(setting("hnt"), "1");
+
+    // Other commands are not toggles and write nothing.
+    EXPECT_FALSE(app::ApplyTrayToggle(app::commands::kTrayExit, s, settings).handled);
+    EXPECT_FALSE(app::ApplyTrayToggle(app::commands::kTrayRepeatNotification, s, settings).handled);
+}
+
 TEST(TrayMenuTest, ShieldItemsSayWhatAClickWouldDo) {
     app::ShieldSwitches on{true, true, true, true, true, true, true, true, false};
     std::vector<app::TrayMenuItem> menu = app::TrayMenu(on);

@@ -193,7 +193,10 @@ bool CMainDialog::OnInitDialog() {
         return false;
     }
 
-    // 5. Shields are not run by this window yet: none is on.
+    // 5. The switches as the settings hold them, for the tray menu. The
+    // shields themselves do not run in this window yet, so none counts as
+    // on for the closing rules.
+    shieldSwitches_ = ReadShieldSwitches(settings);
     model_.SetAnyShieldOn(context_.anyShieldOn);
 
     // 6. The buttons' bitmaps and the results list.
@@ -205,7 +208,7 @@ bool CMainDialog::OnInitDialog() {
 
     // 8. The tray icon, hidden while the window shows.
     if (!tray_)
-        tray_ = MakeSystemTray(context_.system);
+        tray_ = MakeSystemTray([this] { return shieldSwitches_; });
     if (!tray_ || !tray_->Create(hwnd(), smallIcon_))
         return true;
 
@@ -360,10 +363,17 @@ bool CMainDialog::OnCommand(int id, int code) {
         case commands::kTrayExit:
             OnTrayExit();
             return true;
-        default:
-            // The tray's shield switches change nothing until the shields
-            // run in this window.
-            return CDialog::OnCommand(id, code);
+        default: {
+            // The tray's shield items flip their switches and settings; the
+            // shields that would act on them do not run in this window yet.
+            SettingsStore settings(context_.system);
+            const TrayToggle toggle = ApplyTrayToggle(id, shieldSwitches_, settings);
+            if (!toggle.handled)
+                return CDialog::OnCommand(id, code);
+            if (!toggle.tooltip.empty() && tray_)
+                tray_->SetTooltip(toggle.tooltip);
+            return true;
+        }
     }
 }
 
@@ -376,11 +386,7 @@ void CMainDialog::OnTimer(UINT_PTR id) {
     KillTimer(hwnd(), id);
     switch (OnStartupTimer(static_cast<unsigned>(id), model_.options())) {
         case StartupTimerAction::kGoToTray:
-            if (tray_) {
-                tray_->HideWindowToTray(hwnd());
-                tray_->ShowIcon();
-                context_.trayIconShown = tray_->IconShown();
-            }
+            GoToTray();
             break;
         case StartupTimerAction::kOfferUpdate:
             if (AskFirstRunUpdate(prompts_))

@@ -123,6 +123,7 @@ class CMainDialog : public ui::CDialog,
     CMinimizeNoticeDialog ownNotice_;
     MinimizeNotice* notice_ = &ownNotice_;
     std::unique_ptr<TrayIcon> tray_;
+    ShieldSwitches shieldSwitches_;
 
     scan::ScanContext scanContext_;
     scan::SmartScan smartScan_{scanContext_};

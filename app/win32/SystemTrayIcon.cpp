@@ -1,4 +1,6 @@
 // The main window's tray icon over the secondary windows' `CSystemTray`.
+#include <utility>
+
 #include "app/Messages.h"
 #include "app/TrayModel.h"
 #include "app/win32/TrayIcon.h"
@@ -9,17 +11,15 @@ namespace {
 
 class SystemTrayIcon : public TrayIcon {
   public:
-    explicit SystemTrayIcon(platform::System& system) : system_(system) {}
+    explicit SystemTrayIcon(std::function<ShieldSwitches()> switches)
+        : switches_(std::move(switches)) {}
 
     bool Create(HWND target, HICON icon) override {
         if (!tray_.CreateTray(target, WM_TRAYNOTIFY, kTrayTooltip, icon, kTrayIconId, true))
             return false;
         // The shield items say what a click would do, from the switches as
         // they are when the menu opens.
-        tray_.SetSwitchSource([this] {
-            SettingsStore settings(system_);
-            return ReadShieldSwitches(settings);
-        });
+        tray_.SetSwitchSource(switches_);
         tray_.SetTargetWindow(target);
         tray_.HideTrayIcon();
         return true;
@@ -33,16 +33,17 @@ class SystemTrayIcon : public TrayIcon {
     void HandleTrayMessage(WPARAM id, LPARAM mouseMessage) override {
         tray_.HandleTrayMessage(id, mouseMessage);
     }
+    void SetTooltip(const std::string& tooltip) override { tray_.SetTrayTooltip(tooltip); }
 
   private:
-    platform::System& system_;
+    std::function<ShieldSwitches()> switches_;
     CSystemTray tray_;
 };
 
 }  // namespace
 
-std::unique_ptr<TrayIcon> MakeSystemTray(platform::System& system) {
-    return std::make_unique<SystemTrayIcon>(system);
+std::unique_ptr<TrayIcon> MakeSystemTray(std::function<ShieldSwitches()> switches) {
+    return std::make_unique<SystemTrayIcon>(std::move(switches));
 }
 
 }  // namespace app

@@ -2,9 +2,11 @@
 // What the main window asks of its tray icon. The implementation is the
 // secondary windows' `CSystemTray`, which also owns the hidden window
 // "Brindlex5" by which a second instance finds this one.
+#include <functional>
 #include <memory>
+#include <string>
 
-#include "platform/System.h"
+#include "app/TrayModel.h"
 #include "platform/win32/Windows.h"
 
 namespace app {
@@ -23,9 +25,11 @@ class TrayIcon {
     virtual void RestoreWindowFromTray(HWND window) = 0;
     // WM_TRAYNOTIFY: icon id, mouse message.
     virtual void HandleTrayMessage(WPARAM id, LPARAM mouseMessage) = 0;
+    virtual void SetTooltip(const std::string& tooltip) = 0;
 };
 
 // The program's tray icon.
-std::unique_ptr<TrayIcon> MakeSystemTray(platform::System& system);
+// `switches` gives the shield items' state when the menu opens.
+std::unique_ptr<TrayIcon> MakeSystemTray(std::function<ShieldSwitches()> switches);
 
 }  // namespace app

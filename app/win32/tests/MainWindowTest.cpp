@@ -299,6 +299,27 @@ TEST_F(MainWindowTest, CloseEndsTheProgramWithoutShieldsOrSchedule) {
     EXPECT_EQ(notice_.shown, 0);
 }
 
+TEST_F(MainWindowTest, TrayShieldItemsFlipTheirSettings) {
+    // Set first, so the fixture puts them back afterwards.
+    settings_.SetText("cokieshld", "1");
+    for (const char* name : {"ghmpg", "iehj", "gfv"})
+        settings_.SetText(name, "0");
+    Open();
+    app::SettingsStore store(platform_.system);
+    std::string value;
+    SendMessageW(window_->hwnd(), WM_COMMAND, app::commands::kTrayCookieShield, 0);
+    ASSERT_TRUE(store.GetSetting("cokieshld", &value));
+    EXPECT_EQ(value, "0");
+    // The cookie shield going off turned the global switch off: the global
+    // item now turns the browser shields on.
+    SendMessageW(window_->hwnd(), WM_COMMAND, app::commands::kTrayAllShields, 0);
+    for (const char* name : {"ghmpg", "iehj", "gfv"}) {
+        ASSERT_TRUE(store.GetSetting(name, &value)) << name;
+        EXPECT_EQ(value, "1") << name;
+    }
+    EXPECT_TRUE(IsWindow(window_->hwnd()));
+}
+
 TEST_F(MainWindowTest, CloseWithAScheduleAsksTheNoticeAndGoesToTheTray) {
     settings_.SetText("Schedule Scan", "1");
     Open();
