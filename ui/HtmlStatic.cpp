@@ -92,22 +92,38 @@ void CXHtmlStatic::Paint(HDC dc) {
         SelectObject(dc, run.bold ? bold : normal);
         ::SetTextColor(dc, run.color ? static_cast<COLORREF>(*run.color) : textColor_);
         std::wstring text = Widen(run.text);
+        // Words are gathered into one piece per line and drawn together, so
+        // the spaces between them come out as the font spaces them.
+        std::wstring piece;
+        auto extent = [dc](std::wstring_view part) {
+            SIZE size{};
+            GetTextExtentPoint32W(dc, part.data(), static_cast<int>(part.size()), &size);
+            return static_cast<int>(size.cx);
+        };
+        auto flush = [&] {
+            if (piece.empty())
+                return;
+            TextOutW(dc, x, y, piece.data(), static_cast<int>(piece.size()));
+            x += extent(piece);
+            piece.clear();
+        };
         std::size_t at = 0;
         while (at < text.size()) {
             // One word with the spaces after it, placed on this line or the next.
             std::size_t end = text.find(L' ', at);
             end = end == std::wstring::npos ? text.size() : end + 1;
             std::wstring_view word(text.data() + at, end - at);
-            SIZE size{};
-            GetTextExtentPoint32W(dc, word.data(), static_cast<int>(word.size()), &size);
-            if (x > client.left && x + size.cx > client.right) {
+            std::wstring_view trimmed = word.substr(0, word.find_last_not_of(L' ') + 1);
+            if ((x > client.left || !piece.empty()) &&
+                x + extent(piece) + extent(trimmed) > client.right) {
+                flush();
                 x = client.left;
                 y += lineHeight;
             }
-            TextOutW(dc, x, y, word.data(), static_cast<int>(word.size()));
-            x += size.cx;
+            piece.append(word);
             at = end;
         }
+        flush();
         if (run.lineBreak) {
             x = client.left;
             y += lineHeight;

@@ -68,10 +68,10 @@ bool CScanSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 CAboutDialog::CAboutDialog(HWND parent) : CDialog(resources::kAboutDialog, parent) {}
 
 bool CAboutDialog::OnInitDialog() {
-    SetItemText(IDC_BX_ABOUT_TEXT,
-                "Brindlex v5.0\n\nAnti-Spyware and Adware Protection\n"
-                "Finds and removes unwanted programs, and shields the browser, the startup "
-                "programs and the hosts file.");
+    text_.Attach(Item(IDC_BX_ABOUT_TEXT));
+    text_.SetText("<b>Brindlex v5.0</b>\n<font color=\"#1A7F86\">Anti-Spyware and Adware "
+                  "Protection</font>\n\nFinds and removes unwanted programs, and shields the "
+                  "browser, the startup programs and the hosts file.");
     link_.Attach(Item(IDC_BX_ABOUT_LINK), kOnlineHelpAddress);
     return true;
 }

@@ -32,6 +32,7 @@ class CAboutDialog : public ui::CDialog {
     bool OnInitDialog() override;
 
   private:
+    ui::CXHtmlStatic text_;
     ui::CHyperLink link_;
 };
 

@@ -11,6 +11,8 @@
 #include "app/Startup.h"
 #include "app/Strings.h"
 #include "app/win32/MainDialog.h"
+#include "app/win32/SmallDialogs.h"
+#include "app/win32/res/MainIds.h"
 #include "app/win32/tests/GuiTestSupport.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32System.h"
@@ -416,6 +418,22 @@ TEST(StringTableTest, EntriesMatchThePortableTexts) {
         EXPECT_EQ(platform::win32::Narrow(std::wstring_view(loaded, length)), text)
             << "entry " << id;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AboutBoxTest, NamesTheProgramAndLinksTheHelp) {
+    app::CAboutDialog about(nullptr);
+    ASSERT_TRUE(about.Create());
+    ShowWindow(about.hwnd(), SW_SHOW);
+    // The label keeps its markup as the window text; the link its caption.
+    EXPECT_NE(about.ItemText(IDC_BX_ABOUT_TEXT).find("Brindlex v5.0"), std::string::npos);
+    EXPECT_EQ(about.ItemText(IDC_BX_ABOUT_LINK), "Online help");
+    guitest::PumpPending();
+    EXPECT_TRUE(ui::SaveWindowPng(about.hwnd(), ui::ScreenshotPath("about_box")));
+    about.EndDialog(IDOK);
 }
 
 }  // namespace
