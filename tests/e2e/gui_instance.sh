@@ -22,8 +22,13 @@ first=$!
 probe wait 'Brindlex5' 30000 || e2e_fail "no tray window"
 probe visible 'Brindlex v5.0' 10000 || e2e_fail "the main window did not appear"
 probe hidden 'Brindlex v5.0' 15000 || e2e_fail ":Min: did not hide the window"
-# The shield is drawn in the taskbar's notification area.
-shield=$(probe tray-shield)
+# The shield is drawn in the taskbar's notification area (the taskbar may
+# paint it a moment after the window hid).
+for _ in $(seq 50); do
+    shield=$(probe tray-shield)
+    [ "$shield" -ge 20 ] && break
+    sleep 0.2
+done
 [ "$shield" -ge 20 ] || e2e_fail "no tray icon while in the tray ($shield)"
 probe shot - 'C:\desktop_tray.png' || true
 
