@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/host/MemoryRegistry.h"
+#include "registry/tests/RawRegistryTest.h"
 
 namespace {
 
@@ -20,54 +21,8 @@ using platform::host::MemoryRegistry;
 
 constexpr std::uint32_t kDelete = 0x00010000;
 
-// Keys and values are made and checked straight through the registry.
-class RegistryHelperTest : public ::testing::Test {
+class RegistryHelperTest : public registrytest::RawRegistryTest {
   protected:
-    void MakeKey(std::string_view path) {
-        HKey key = kNullKey;
-        ASSERT_EQ(reg.CreateKey(kHkeyCurrentUser, path, platform::kRegOptionNonVolatile,
-                                platform::kKeyAllAccess, &key, nullptr),
-                  platform::kSuccess)
-            << path;
-        reg.CloseKey(key);
-    }
-    void Put(std::string_view path, std::string_view name, std::uint32_t type,
-             std::string_view data) {
-        HKey key = kNullKey;
-        ASSERT_EQ(reg.CreateKey(kHkeyCurrentUser, path, platform::kRegOptionNonVolatile,
-                                platform::kKeyAllAccess, &key, nullptr),
-                  platform::kSuccess);
-        EXPECT_EQ(
-            reg.SetValue(key, name, type, data.data(), static_cast<std::uint32_t>(data.size())),
-            platform::kSuccess);
-        reg.CloseKey(key);
-    }
-    bool Exists(std::string_view path) {
-        HKey key = kNullKey;
-        if (reg.OpenKey(kHkeyCurrentUser, path, platform::kKeyRead, &key) != platform::kSuccess) {
-            return false;
-        }
-        reg.CloseKey(key);
-        return true;
-    }
-    // The stored type and bytes, or false when the value is missing.
-    bool Read(std::string_view path, std::string_view name, std::uint32_t* type,
-              std::string* data) {
-        HKey key = kNullKey;
-        if (reg.OpenKey(kHkeyCurrentUser, path, platform::kKeyRead, &key) != platform::kSuccess) {
-            return false;
-        }
-        std::uint32_t size = 0;
-        Status status = reg.QueryValue(key, name, type, nullptr, &size);
-        if (status == platform::kSuccess) {
-            data->assign(size, '\0');
-            status = reg.QueryValue(key, name, type, data->data(), &size);
-        }
-        reg.CloseKey(key);
-        return status == platform::kSuccess;
-    }
-
-    MemoryRegistry reg;
     CRegistryHelper helper{reg};
 };
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/host/MemoryRegistry.h"
+#include "registry/tests/RawRegistryTest.h"
 
 namespace {
 
@@ -23,56 +24,26 @@ using platform::host::MemoryRegistry;
 
 constexpr std::uint32_t kDelete = 0x00010000;
 
-// Builds keys and values straight through the registry, so the code under
-// test is never used to prepare or to check its own results.
-class RegistryKeyTest : public ::testing::Test {
+class RegistryKeyTest : public registrytest::RawRegistryTest {
   protected:
-    void MakeKey(std::string_view path) {
-        HKey key = kNullKey;
-        ASSERT_EQ(reg.CreateKey(kHkeyCurrentUser, path, platform::kRegOptionNonVolatile,
-                                platform::kKeyAllAccess, &key, nullptr),
-                  platform::kSuccess)
-            << path;
-        reg.CloseKey(key);
-    }
+    using RawRegistryTest::Put;
+    using RawRegistryTest::Read;
     void Put(std::string_view path, std::string_view name, std::uint32_t type,
-             std::vector<std::uint8_t> data) {
-        HKey key = kNullKey;
-        ASSERT_EQ(reg.CreateKey(kHkeyCurrentUser, path, platform::kRegOptionNonVolatile,
-                                platform::kKeyAllAccess, &key, nullptr),
-                  platform::kSuccess);
-        EXPECT_EQ(
-            reg.SetValue(key, name, type, data.data(), static_cast<std::uint32_t>(data.size())),
-            platform::kSuccess);
-        reg.CloseKey(key);
+             const std::vector<std::uint8_t>& data) {
+        Put(path, name, type,
+            std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
     }
     void PutText(std::string_view path, std::string_view name, std::string_view text,
                  std::uint32_t type = platform::kRegSz) {
-        Put(path, name, type, std::vector<std::uint8_t>(text.begin(), text.end()));
+        Put(path, name, type, text);
     }
-    bool Exists(std::string_view path) {
-        HKey key = kNullKey;
-        if (reg.OpenKey(kHkeyCurrentUser, path, platform::kKeyRead, &key) != platform::kSuccess) {
-            return false;
-        }
-        reg.CloseKey(key);
-        return true;
-    }
-    // The stored type and bytes, or false when the value is missing.
     bool Read(std::string_view path, std::string_view name, std::uint32_t* type,
               std::vector<std::uint8_t>* data) {
-        HKey key = kNullKey;
-        if (reg.OpenKey(kHkeyCurrentUser, path, platform::kKeyRead, &key) != platform::kSuccess) {
+        std::string bytes;
+        if (!Read(path, name, type, &bytes))
             return false;
-        }
-        std::uint32_t size = 0;
-        Status status = reg.QueryValue(key, name, type, nullptr, &size);
-        if (status == platform::kSuccess) {
-            data->assign(size, 0);
-            status = reg.QueryValue(key, name, type, data->data(), &size);
-        }
-        reg.CloseKey(key);
-        return status == platform::kSuccess;
+        data->assign(bytes.begin(), bytes.end());
+        return true;
     }
     CRegistryKey Open(std::string_view path) {
         return CRegistryKey(reg, kHkeyCurrentUser, path, platform::kKeyAllAccess);
@@ -81,8 +52,6 @@ class RegistryKeyTest : public ::testing::Test {
         platform::KeyInfo info;
         return registry.QueryInfoKey(handle, &info) == platform::kErrorInvalidHandle;
     }
-
-    MemoryRegistry reg;
 };
 
 // Runs `action` and returns the CRegistryKey::Exception it raised.
