@@ -1,11 +1,11 @@
 #include "app/MainWindowModel.h"
 
 #include "app/Messages.h"
-#include "app/Strings.h"
 #include "platform/Text.h"
 #include "refdb/IgnoreList.h"
 #include "registry/RegistryHelper.h"
 #include "scan/ScanLog.h"
+#include "settings/Strings.h"
 
 namespace app {
 
@@ -82,7 +82,8 @@ MainWindowModel::MainWindowModel(platform::System& system, removal::Prompts& pro
 
 void MainWindowModel::ReadScanType() {
     CRegistryHelper helper(system_.registry);
-    scanType_ = helper.QueryDword(platform::kHkeyCurrentUser, strings::kSettingsKey, "scantype", 0);
+    scanType_ = helper.QueryDword(platform::kHkeyCurrentUser, settings::strings::kSettingsKey,
+                                  "scantype", 0);
 }
 
 bool MainWindowModel::ReportRefusal(bool started) {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "app/LaunchOptions.h"
-#include "app/SettingsStore.h"
 #include "platform/System.h"
 #include "removal/Prompts.h"
 #include "scan/ResultRows.h"
+#include "settings/SettingsStore.h"
 
 namespace app {
 
@@ -218,7 +218,7 @@ class MainWindowModel {
     bool ReportRefusal(bool started);
 
     platform::System& system_;
-    SettingsStore settings_;
+    settings::SettingsStore settings_;
     removal::Prompts& prompts_;
     LaunchOptions options_;
     std::uint32_t scanType_ = 0;

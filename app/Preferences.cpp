@@ -1,25 +1,25 @@
 #include "app/Preferences.h"
 
 #include "app/Messages.h"
-#include "app/Strings.h"
+#include "settings/Strings.h"
 
 namespace app {
 
 namespace {
 
-void LoadFlag(const SettingsStore& settings, std::string_view name, bool* flag) {
+void LoadFlag(const settings::SettingsStore& settings, std::string_view name, bool* flag) {
     std::string value;
     if (settings.GetSetting(name, &value))
         *flag = value == "1";
 }
 
-void SaveFlag(SettingsStore& settings, std::string_view name, bool flag) {
+void SaveFlag(settings::SettingsStore& settings, std::string_view name, bool flag) {
     settings.SetSetting(name, flag ? "1" : "0");
 }
 
 }  // namespace
 
-void LoadPreferences(const SettingsStore& settings, PreferencesData* data) {
+void LoadPreferences(const settings::SettingsStore& settings, PreferencesData* data) {
     std::string value;
     if (settings.GetSetting("rfp", &value))
         data->referenceFile = value;
@@ -41,7 +41,7 @@ std::string RunEntryCommand(std::string_view exePath, bool scanAtStartup) {
     return command;
 }
 
-void SavePreferences(SettingsStore& settings, const PreferencesData& data) {
+void SavePreferences(settings::SettingsStore& settings, const PreferencesData& data) {
     settings.SetSetting("rfp", data.referenceFile);
     settings.SetSetting("lfp", data.logFolder);
     SaveFlag(settings, "abrs", data.abrs);
@@ -52,11 +52,11 @@ void SavePreferences(SettingsStore& settings, const PreferencesData& data) {
     SaveFlag(settings, "sas", data.sas);
     SaveFlag(settings, "scnlg", data.scnlg);
     if (data.ras) {
-        settings.SetRunEntry(strings::kRunEntryName,
+        settings.SetRunEntry(settings::strings::kRunEntryName,
                              RunEntryCommand(settings.GetModulePath(true), data.sas));
         settings.SetSetting("ras", "1");
     } else {
-        settings.DeleteRunEntry(strings::kRunEntryName);
+        settings.DeleteRunEntry(settings::strings::kRunEntryName);
         settings.SetSetting("ras", "0");
     }
 }
@@ -80,8 +80,8 @@ bool FileSystemOkHost::FileExists(std::string_view path) {
     return !path.empty() && files_.Exists(path) && !files_.IsDirectory(path);
 }
 
-bool ApplyPreferences(PreferencesData& data, SettingsStore& settings, PreferencesOkHost& host,
-                      removal::Prompts& prompts) {
+bool ApplyPreferences(PreferencesData& data, settings::SettingsStore& settings,
+                      PreferencesOkHost& host, removal::Prompts& prompts) {
     using removal::Answer;
     using removal::Buttons;
     if (!host.FolderExists(data.logFolder)) {
@@ -93,7 +93,7 @@ bool ApplyPreferences(PreferencesData& data, SettingsStore& settings, Preference
         }
     }
     if (!host.FileExists(data.referenceFile)) {
-        if (prompts.Ask(strings::kReferenceNotFoundQuestion, kInvalidReferenceCaption,
+        if (prompts.Ask(settings::strings::kReferenceNotFoundQuestion, kInvalidReferenceCaption,
                         Buttons::kYesNo) != Answer::kYes) {
             return false;
         }

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/SettingsStore.h"
 #include "platform/FileSystem.h"
 #include "removal/Prompts.h"
+#include "settings/SettingsStore.h"
 
 namespace app {
 
@@ -55,7 +55,7 @@ struct PreferencesData {
 
 // `LoadPreferences`: each present setting replaces the field (a flag is on
 // exactly for "1"); absent settings leave the field as it was.
-void LoadPreferences(const SettingsStore& settings, PreferencesData* data);
+void LoadPreferences(const settings::SettingsStore& settings, PreferencesData* data);
 
 // The Run entry's command line for the executable at `exePath`.
 std::string RunEntryCommand(std::string_view exePath, bool scanAtStartup);
@@ -65,7 +65,7 @@ std::string RunEntryCommand(std::string_view exePath, bool scanAtStartup);
 // Windows startup" on, the Run entry "Brindlex5" (":Scan:" form when "Scan at
 // Windows startup" is on, else ":Min:") and "ras" = "1"; otherwise deletes
 // the Run entry and writes "ras" = "0".
-void SavePreferences(SettingsStore& settings, const PreferencesData& data);
+void SavePreferences(settings::SettingsStore& settings, const PreferencesData& data);
 
 // The two linked boxes after a click: ticking "Scan at Windows startup"
 // ticks "Run at Windows startup"; unticking "Run at Windows startup" unticks
@@ -109,7 +109,7 @@ class FileSystemOkHost : public PreferencesOkHost {
 // installed (it wrote "rfp"), not the missing path typed in the edit box:
 // writing the typed path back would leave the program without a Reference
 // file on its next start. `data` is updated to what was saved.
-bool ApplyPreferences(PreferencesData& data, SettingsStore& settings, PreferencesOkHost& host,
-                      removal::Prompts& prompts);
+bool ApplyPreferences(PreferencesData& data, settings::SettingsStore& settings,
+                      PreferencesOkHost& host, removal::Prompts& prompts);
 
 }  // namespace app

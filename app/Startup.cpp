@@ -6,7 +6,7 @@
 
 namespace app {
 
-LaunchOptions PrepareLaunch(SettingsStore& settings, std::string_view commandLine) {
+LaunchOptions PrepareLaunch(settings::SettingsStore& settings, std::string_view commandLine) {
     bool firstRun = settings.IsFirstRun();
     if (firstRun) {
         // A failure leaves the settings absent, which every reader treats as
@@ -16,8 +16,8 @@ LaunchOptions PrepareLaunch(SettingsStore& settings, std::string_view commandLin
     return ParseCommandLine(commandLine, firstRun);
 }
 
-bool LoadConfiguredReference(const SettingsStore& settings, refdb::ReferenceDatabase& database,
-                             refdb::LoadProgress* progress) {
+bool LoadConfiguredReference(const settings::SettingsStore& settings,
+                             refdb::ReferenceDatabase& database, refdb::LoadProgress* progress) {
     std::string path;
     if (!settings.GetSetting("rfp", &path) || path.empty())
         return false;

@@ -4,21 +4,21 @@
 #include <string_view>
 
 #include "app/LaunchOptions.h"
-#include "app/SettingsStore.h"
 #include "refdb/ReferenceDatabase.h"
 #include "removal/Prompts.h"
+#include "settings/SettingsStore.h"
 
 namespace app {
 
 // Process start, steps 5 and 6: on the first run (IsFirstRun) writes the
 // whole default settings table, then reads the command line.
-LaunchOptions PrepareLaunch(SettingsStore& settings, std::string_view commandLine);
+LaunchOptions PrepareLaunch(settings::SettingsStore& settings, std::string_view commandLine);
 
 // Loads the Reference file that "rfp" names into `database`, reporting to
 // `progress` (may be null). False when "rfp" is absent or the file does not
 // load.
-bool LoadConfiguredReference(const SettingsStore& settings, refdb::ReferenceDatabase& database,
-                             refdb::LoadProgress* progress);
+bool LoadConfiguredReference(const settings::SettingsStore& settings,
+                             refdb::ReferenceDatabase& database, refdb::LoadProgress* progress);
 
 inline constexpr const char* kReferenceDamagedQuestion =
     "Your Reference file appears to be corrupt or damaged.  Would you like our software to "

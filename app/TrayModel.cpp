@@ -1,6 +1,6 @@
 #include "app/TrayModel.h"
 
-#include "app/Strings.h"
+#include "settings/Strings.h"
 
 namespace app {
 
@@ -151,7 +151,7 @@ TrayMouseAction OnTrayMouse(unsigned iconId, unsigned mouseMessage) {
     return TrayMouseAction::kNone;
 }
 
-ShieldSwitches ReadShieldSwitches(SettingsStore& settings) {
+ShieldSwitches ReadShieldSwitches(settings::SettingsStore& settings) {
     auto on = [&settings](const char* name) {
         std::string value;
         return settings.GetSetting(name, &value) && value == "1";
@@ -170,7 +170,7 @@ ShieldSwitches ReadShieldSwitches(SettingsStore& settings) {
     return s;
 }
 
-TrayToggle ApplyTrayToggle(int command, ShieldSwitches& s, SettingsStore& settings) {
+TrayToggle ApplyTrayToggle(int command, ShieldSwitches& s, settings::SettingsStore& settings) {
     auto write = [&settings](const char* name, bool on) {
         settings.SetSetting(name, on ? "1" : "0");
     };
@@ -252,7 +252,7 @@ std::vector<TrayMenuItem> TrayMenu(const ShieldSwitches& s) {
 
 std::string ScheduledExitQuestion(std::string_view nextScan) {
     // Replaced as text, not formatted: the setting may hold a "%".
-    std::string_view format = strings::kScheduledExitQuestion;
+    std::string_view format = settings::strings::kScheduledExitQuestion;
     std::size_t at = format.find("%s");
     if (at == std::string_view::npos)
         return std::string(format);
@@ -262,7 +262,8 @@ std::string ScheduledExitQuestion(std::string_view nextScan) {
     return question;
 }
 
-bool ConfirmTrayExit(const SettingsStore& settings, bool anyShieldOn, removal::Prompts& prompts) {
+bool ConfirmTrayExit(const settings::SettingsStore& settings, bool anyShieldOn,
+                     removal::Prompts& prompts) {
     using removal::Answer;
     using removal::Buttons;
     std::string schedule;
@@ -275,7 +276,7 @@ bool ConfirmTrayExit(const SettingsStore& settings, bool anyShieldOn, removal::P
     }
     if (!anyShieldOn)
         return true;
-    return prompts.Ask(strings::kShieldsExitQuestion, kMessageCaption, Buttons::kYesNo) ==
+    return prompts.Ask(settings::strings::kShieldsExitQuestion, kMessageCaption, Buttons::kYesNo) ==
            Answer::kYes;
 }
 

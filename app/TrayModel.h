@@ -16,8 +16,8 @@
 
 #include "app/Geometry.h"
 #include "app/Messages.h"
-#include "app/SettingsStore.h"
 #include "removal/Prompts.h"
+#include "settings/SettingsStore.h"
 
 namespace app {
 
@@ -149,7 +149,7 @@ std::vector<TrayMenuItem> TrayMenu(const ShieldSwitches& switches);
 
 // The switches as the settings hold them: each on when its value is exactly
 // "1"; the global switch on when any shield is (as at start-up).
-ShieldSwitches ReadShieldSwitches(SettingsStore& settings);
+ShieldSwitches ReadShieldSwitches(settings::SettingsStore& settings);
 
 // What a tray command did to the switches.
 struct TrayToggle {
@@ -162,7 +162,8 @@ struct TrayToggle {
 // off, even while others stay on. The global item flips the home page,
 // hijack and favorites shields together and changes the tooltip; hiding
 // notifications leaves the global switch alone.
-TrayToggle ApplyTrayToggle(int command, ShieldSwitches& switches, SettingsStore& settings);
+TrayToggle ApplyTrayToggle(int command, ShieldSwitches& switches,
+                           settings::SettingsStore& settings);
 
 // --- Exit ----------------------------------------------------------------
 
@@ -176,7 +177,8 @@ std::string ScheduledExitQuestion(std::string_view nextScan);
 // no shield on agrees at once; else asks entry 32798 (Yes/No). True when the
 // program is to end (the main dialog is closed directly, bypassing its
 // closing rules).
-bool ConfirmTrayExit(const SettingsStore& settings, bool anyShieldOn, removal::Prompts& prompts);
+bool ConfirmTrayExit(const settings::SettingsStore& settings, bool anyShieldOn,
+                     removal::Prompts& prompts);
 
 // --- Tray area -----------------------------------------------------------
 

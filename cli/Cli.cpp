@@ -2,8 +2,8 @@
 
 #include <ostream>
 
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
+#include "settings/SettingsStore.h"
+#include "settings/Strings.h"
 
 namespace cli {
 
@@ -12,7 +12,8 @@ int CommandSet::Run(platform::System& system, Console& console) const {
     // a handler of "settings" itself.
     const Command* chosen = nullptr;
     for (const Command& command : commands_) {
-        if (command.parser->parsed()) chosen = &command;
+        if (command.parser->parsed())
+            chosen = &command;
     }
     if (chosen == nullptr) {
         console.err << app_.help();
@@ -22,11 +23,13 @@ int CommandSet::Run(platform::System& system, Console& console) const {
 }
 
 std::string ReferencePath(platform::System& system, Console& console, const std::string& file) {
-    if (!file.empty()) return console.resolvePath(file);
-    app::SettingsStore settings(system);
+    if (!file.empty())
+        return console.resolvePath(file);
+    settings::SettingsStore settings(system);
     std::string path;
-    if (settings.GetSetting("rfp", &path) && !path.empty()) return path;
-    return settings.GetModulePath(false) + app::strings::kDefaultReferenceFile;
+    if (settings.GetSetting("rfp", &path) && !path.empty())
+        return path;
+    return settings.GetModulePath(false) + settings::strings::kDefaultReferenceFile;
 }
 
 void AddAllCommands(CommandSet& commands) {

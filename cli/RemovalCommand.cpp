@@ -9,13 +9,13 @@
 #include <set>
 #include <string>
 
-#include "app/SettingsStore.h"
 #include "cli/Cli.h"
 #include "cli/ScanRun.h"
 #include "platform/Text.h"
 #include "removal/Backup.h"
 #include "removal/RemovalFlow.h"
 #include "removal/Restore.h"
+#include "settings/SettingsStore.h"
 
 namespace cli {
 namespace {
@@ -106,7 +106,7 @@ int RunRemove(platform::System& system, Console& console, const RemoveOptions& o
     ConsoleBackup backup(system);
     std::string confirm;
     const bool asksBackup =
-        app::SettingsStore(system).GetSetting("abrs", &confirm) && confirm == "1";
+        settings::SettingsStore(system).GetSetting("abrs", &confirm) && confirm == "1";
     // With the confirmation setting off the flow asks nothing, but --backup
     // still means: no removal without a backup.
     if (options.backup && !asksBackup && !rows.empty() && !backup.CreateBackup(database)) {

@@ -10,8 +10,6 @@
 #include <ostream>
 #include <string>
 
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
 #include "cli/Cli.h"
 #include "cli/Interrupt.h"
 #include "cli/ScanRun.h"
@@ -21,6 +19,8 @@
 #include "scan/ResultRows.h"
 #include "scan/ScanDriver.h"
 #include "scan/ScanLog.h"
+#include "settings/SettingsStore.h"
+#include "settings/Strings.h"
 
 namespace cli {
 namespace {
@@ -36,7 +36,7 @@ class TemporarySetting {
         : registry_(system.registry), name_(name) {
         platform::ScopedKey key;
         if (platform::ScopedKey::Open(registry_, platform::kHkeyCurrentUser,
-                                      app::strings::kSettingsKey, platform::kKeyQueryValue,
+                                      settings::strings::kSettingsKey, platform::kKeyQueryValue,
                                       &key) == platform::kSuccess) {
             std::uint32_t type = 0;
             std::uint32_t size = 0;
@@ -50,14 +50,14 @@ class TemporarySetting {
                 }
             }
         }
-        changed_ = app::SettingsStore(system).SetDword(name_, value);
+        changed_ = settings::SettingsStore(system).SetDword(name_, value);
     }
     ~TemporarySetting() {
         if (!changed_)
             return;
         platform::ScopedKey key;
         if (platform::ScopedKey::Open(registry_, platform::kHkeyCurrentUser,
-                                      app::strings::kSettingsKey, platform::kKeySetValue,
+                                      settings::strings::kSettingsKey, platform::kKeySetValue,
                                       &key) != platform::kSuccess) {
             return;
         }
@@ -204,7 +204,7 @@ int ScanForRows(platform::System& system, Console& console, const ScanOptions& o
     // Held until the temporary settings are put back, so that Ctrl+C cannot
     // end the process before they are.
     InterruptGuard interrupt;
-    app::SettingsStore settings(system);
+    settings::SettingsStore settings(system);
     bool smart = options.smart || (!options.full && settings.GetDword("scantype") != 0);
     std::optional<TemporarySetting> subfolders;
     std::optional<TemporarySetting> zipFiles;
@@ -214,7 +214,7 @@ int ScanForRows(platform::System& system, Console& console, const ScanOptions& o
         zipFiles.emplace(system, "zipfiles", 1);
     if ((subfolders && !subfolders->ok()) || (zipFiles && !zipFiles->ok())) {
         console.err << "Cannot write the scan settings under HKEY_CURRENT_USER\\"
-                    << app::strings::kSettingsKey << "\n";
+                    << settings::strings::kSettingsKey << "\n";
         return kExitError;
     }
 

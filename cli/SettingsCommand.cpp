@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
 #include "cli/Cli.h"
 #include "platform/Text.h"
 #include "registry/RegistryKey.h"
+#include "settings/SettingsStore.h"
+#include "settings/Strings.h"
 
 namespace cli {
 namespace {
@@ -21,7 +21,7 @@ struct ListedValue {
 // Every value under the settings key, in the registry's order.
 bool ReadAllSettings(platform::Registry& registry, std::vector<ListedValue>* values) {
     try {
-        CRegistryKey key(registry, platform::kHkeyCurrentUser, app::strings::kSettingsKey,
+        CRegistryKey key(registry, platform::kHkeyCurrentUser, settings::strings::kSettingsKey,
                          platform::kKeyRead);
         for (auto it = key.BeginValueIteration(); it != key.EndValueIteration(); ++it) {
             CRegistryKey::Value value = *it;
@@ -68,16 +68,16 @@ void AddSettingsCommands(CommandSet& commands) {
     CLI::App* defaults =
         settings->add_subcommand("defaults", "Write the full default settings table");
     commands.Add(defaults, [](platform::System& system, Console& console) {
-        app::SettingsStore store(system);
+        settings::SettingsStore store(system);
         if (!store.WriteDefaultSettings()) {
-            console.err << "Could not create HKEY_CURRENT_USER\\" << app::strings::kSettingsKey
+            console.err << "Could not create HKEY_CURRENT_USER\\" << settings::strings::kSettingsKey
                         << "\n";
             return kExitError;
         }
         std::vector<ListedValue> values;
         ReadAllSettings(system.registry, &values);
         console.out << "Wrote " << values.size() << " default settings to HKEY_CURRENT_USER\\"
-                    << app::strings::kSettingsKey << "\n";
+                    << settings::strings::kSettingsKey << "\n";
         PrintSettings(console, values);
         return kExitOk;
     });
@@ -86,8 +86,8 @@ void AddSettingsCommands(CommandSet& commands) {
     CLI::App* get = settings->add_subcommand("get", "Print one setting (exit 1 when it is absent)");
     get->add_option("NAME", *name, "Value name, for example rfp")->required();
     commands.Add(get, [name](platform::System& system, Console& console) {
-        app::SettingsStore store(system);
-        if (app::IsDwordSetting(*name)) {
+        settings::SettingsStore store(system);
+        if (settings::IsDwordSetting(*name)) {
             std::vector<ListedValue> values;
             ReadAllSettings(system.registry, &values);
             for (const ListedValue& value : values) {
@@ -112,9 +112,9 @@ void AddSettingsCommands(CommandSet& commands) {
     set->add_option("VALUE", *setValue, "New value (a number for scantype, sbfolders, zipfiles)")
         ->required();
     commands.Add(set, [setName, setValue](platform::System& system, Console& console) {
-        app::SettingsStore store(system);
+        settings::SettingsStore store(system);
         bool written;
-        if (app::IsDwordSetting(*setName)) {
+        if (settings::IsDwordSetting(*setName)) {
             std::uint32_t number = 0;
             try {
                 std::size_t used = 0;
@@ -142,7 +142,7 @@ void AddSettingsCommands(CommandSet& commands) {
     commands.Add(list, [](platform::System& system, Console& console) {
         std::vector<ListedValue> values;
         if (!ReadAllSettings(system.registry, &values)) {
-            console.err << "No settings at HKEY_CURRENT_USER\\" << app::strings::kSettingsKey
+            console.err << "No settings at HKEY_CURRENT_USER\\" << settings::strings::kSettingsKey
                         << "\n";
             return kExitError;
         }

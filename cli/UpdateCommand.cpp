@@ -12,9 +12,9 @@
 #include <string>
 #include <thread>
 
-#include "app/SettingsStore.h"
 #include "cli/Cli.h"
 #include "cli/Interrupt.h"
+#include "settings/SettingsStore.h"
 #include "update/DownloadWorker.h"
 #include "update/Signature.h"
 #include "update/UpdateCheck.h"
@@ -135,7 +135,7 @@ int RunCheck(platform::System& system, Console& console, const update::UpdateAdd
 }
 
 int RunUpdate(platform::System& system, Console& console, const UpdateOptions& options) {
-    app::SettingsStore settings(system);
+    settings::SettingsStore settings(system);
     update::UpdateAddresses where = update::ConfiguredAddresses(settings, options.server);
     ConsolePrompts prompts(console, options.yes);
     if (options.check)

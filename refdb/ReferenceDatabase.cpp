@@ -3,11 +3,11 @@
 #include <charconv>
 #include <new>
 
-#include "app/SettingsStore.h"
 #include "platform/Text.h"
 #include "refdb/MarkupReader.h"
 #include "refdb/Scramble.h"
 #include "registry/RegistryHelper.h"
+#include "settings/SettingsStore.h"
 
 namespace refdb {
 
@@ -248,7 +248,7 @@ std::string ReferenceDatabase::ExpandRegistryMacros(std::string text) const {
 }
 
 std::string IgnoreListPath(platform::System& system) {
-    app::SettingsStore settings(system);
+    settings::SettingsStore settings(system);
     return text::WithoutTrailingBackslash(settings.GetModulePath(false)) + "\\" + kIgnoreListName;
 }
 

@@ -3,7 +3,7 @@
 #include <set>
 #include <variant>
 
-#include "app/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 namespace removal {
 namespace {
@@ -90,7 +90,7 @@ RemovalOutcome RemoveSelectedItems(RemovalRequest& request) {
         return RemovalOutcome::kNothingToRemove;
     }
     std::string backupSetting;
-    if (app::SettingsStore(request.system).GetSetting("abrs", &backupSetting) &&
+    if (settings::SettingsStore(request.system).GetSetting("abrs", &backupSetting) &&
         backupSetting == "1" &&
         request.prompts.Ask(kBackupQuestion, kPermissionCaption, Buttons::kYesNo) == Answer::kYes) {
         const bool made = request.backup.CreateBackup(request.database);

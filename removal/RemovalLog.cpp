@@ -1,15 +1,15 @@
 #include "removal/RemovalLog.h"
 
-#include "app/SettingsStore.h"
 #include "platform/Text.h"
 #include "scan/ScanLog.h"
+#include "settings/SettingsStore.h"
 
 namespace removal {
 
 bool CLogFile::Open() {
     path_.clear();
     std::string folder;
-    if (!app::SettingsStore(system_).GetSetting("lfp", &folder))
+    if (!settings::SettingsStore(system_).GetSetting("lfp", &folder))
         return false;
     folder = text::WithoutTrailingBackslash(folder);
     system_.files.CreateDirectory(folder);

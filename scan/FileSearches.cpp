@@ -4,10 +4,10 @@
 #include <unordered_map>
 #include <utility>
 
-#include "app/SettingsStore.h"
 #include "scan/ChecksumAhead.h"
 #include "scan/FileChecks.h"
 #include "scan/FileWalk.h"
+#include "settings/SettingsStore.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipStreams.h"
 
@@ -78,7 +78,7 @@ class ScratchFolder {
 }  // namespace
 
 void ScanZipMembers(ScanContext& context, std::string_view archivePath, const ChecksumIndex& refs) {
-    if (app::SettingsStore(context.system).GetDword("zipfiles") == 0)
+    if (settings::SettingsStore(context.system).GetDword("zipfiles") == 0)
         return;
     std::string progress(kZipText);
     progress += archivePath;
@@ -132,7 +132,7 @@ void ScanZipMembers(ScanContext& context, std::string_view archivePath, const Ch
 }
 
 void ScanZipMembers(ScanContext& context, std::string_view archivePath, const ChecksumRefs& refs) {
-    if (app::SettingsStore(context.system).GetDword("zipfiles") == 0)
+    if (settings::SettingsStore(context.system).GetDword("zipfiles") == 0)
         return;
     ScanZipMembers(context, archivePath, ChecksumIndex(refs));
 }
@@ -206,7 +206,7 @@ bool DeepScan(ScanContext& context, std::string_view folder, const ChecksumRefs&
 }
 
 void ScanChosenFolder(ScanContext& context, std::string_view folder) {
-    const bool recurse = app::SettingsStore(context.system).GetDword("sbfolders") == 1;
+    const bool recurse = settings::SettingsStore(context.system).GetDword("sbfolders") == 1;
     const ChecksumIndex checksums(context.database.checksums());
     // Every File item with a listed path, by its full path.
     std::unordered_map<std::string, std::vector<std::pair<refdb::SpywareEntry*, refdb::FileItem*>>,

@@ -1,8 +1,8 @@
 #include "scan/ScanLog.h"
 
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
 #include "platform/Text.h"
+#include "settings/SettingsStore.h"
+#include "settings/Strings.h"
 
 namespace scan {
 
@@ -48,14 +48,14 @@ std::string ScanLogText(std::string_view referencePath, const ResultRows& rows) 
 }
 
 std::string WriteScanLog(platform::System& system, const ResultRows& rows) {
-    app::SettingsStore settings(system);
+    settings::SettingsStore settings(system);
     std::string logFolder;
     if (!settings.GetSetting("lfp", &logFolder))
         return {};
     // The file the program loads: the configured one, else its default.
     std::string referencePath;
     if (!settings.GetSetting("rfp", &referencePath) || referencePath.empty()) {
-        referencePath = settings.GetModulePath(false) + app::strings::kDefaultReferenceFile;
+        referencePath = settings.GetModulePath(false) + settings::strings::kDefaultReferenceFile;
     }
 
     std::string folder = text::WithoutTrailingBackslash(logFolder);

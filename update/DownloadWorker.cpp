@@ -5,8 +5,8 @@
 #include <memory>
 #include <system_error>
 
-#include "app/SettingsStore.h"
 #include "platform/Text.h"
+#include "settings/SettingsStore.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateInstall.h"
 #include "update/UpdateTexts.h"
@@ -126,7 +126,7 @@ UpdateResult DownloadWorker::Run() {
     }
 
     // Where from and where to.
-    app::SettingsStore settings(system_);
+    settings::SettingsStore settings(system_);
     const std::string address = addresses_.definitions + "/" + newName;
     const std::string folderWithSlash = settings.GetModulePath(false);
     const std::string target = folderWithSlash + newName;

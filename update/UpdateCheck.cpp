@@ -1,7 +1,7 @@
 #include "update/UpdateCheck.h"
 
-#include "app/SettingsStore.h"
 #include "platform/Text.h"
+#include "settings/SettingsStore.h"
 #include "update/UpdatePage.h"
 #include "update/UpdateTexts.h"
 
@@ -11,7 +11,7 @@ namespace {
 constexpr std::string_view kArchiveExtension = ".zip";
 
 // "df" followed by ".zip".
-std::string CurrentArchive(const app::SettingsStore& settings) {
+std::string CurrentArchive(const settings::SettingsStore& settings) {
     std::string name;
     settings.GetSetting("df", &name);
     return name + std::string(kArchiveExtension);
@@ -24,7 +24,7 @@ UpdateChecker::UpdateChecker(platform::System& system, UpdatePrompts& prompts,
     : system_(system), prompts_(prompts), addresses_(std::move(addresses)) {}
 
 Offer UpdateChecker::ReadOffer() {
-    app::SettingsStore settings(system_);
+    settings::SettingsStore settings(system_);
     std::string current = CurrentArchive(settings);
     Offer offer;
     std::string page;
@@ -50,7 +50,7 @@ CheckResult UpdateChecker::Check(std::string* newName) {
     }
 
     // The archive of the file in use: ask only when that file is there.
-    app::SettingsStore settings(system_);
+    settings::SettingsStore settings(system_);
     std::string referencePath;
     settings.GetSetting("rfp", &referencePath);
     std::string folder(text::ParentPath(referencePath));

@@ -3,9 +3,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/SettingsStore.h"
 #include "platform/Text.h"
 #include "refdb/ReferenceDatabase.h"
+#include "settings/SettingsStore.h"
 #include "zip/ZipFiles.h"
 #include "zip/ZipNames.h"
 #include "zip/ZipReader.h"
@@ -125,7 +125,7 @@ bool InstallArchive(platform::System& system, const InstallPlan& plan, std::stri
     }
     RemoveTree(files, staging);
 
-    app::SettingsStore settings(system);
+    settings::SettingsStore settings(system);
     settings.SetSetting("rfp", plan.newPath);
     settings.SetSetting("df", newName);
     bool samePath = text::EqualsNoCase(plan.newPath, plan.oldPath);

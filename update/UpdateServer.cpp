@@ -1,7 +1,7 @@
 #include "update/UpdateServer.h"
 
-#include "app/Strings.h"
 #include "platform/Text.h"
+#include "settings/Strings.h"
 
 namespace update {
 
@@ -9,7 +9,7 @@ UpdateAddresses AddressesFor(std::string_view base) {
     base = text::Trim(base);
     if (base.empty()) {
         // The definitions folder is the page's own folder.
-        std::string page = app::strings::kUpdatePageAddress;
+        std::string page = settings::strings::kUpdatePageAddress;
         return {page, page.substr(0, page.rfind('/'))};
     }
     while (!base.empty() && base.back() == '/')
@@ -18,7 +18,7 @@ UpdateAddresses AddressesFor(std::string_view base) {
     return {definitions + "/" + kUpdatePageName, definitions};
 }
 
-UpdateAddresses ConfiguredAddresses(const app::SettingsStore& settings,
+UpdateAddresses ConfiguredAddresses(const settings::SettingsStore& settings,
                                     std::string_view overrideBase) {
     if (!text::Trim(overrideBase).empty())
         return AddressesFor(overrideBase);

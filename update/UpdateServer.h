@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 namespace update {
 
@@ -28,7 +28,7 @@ UpdateAddresses AddressesFor(std::string_view base);
 
 // The addresses in force: `overrideBase` when given, else "updsrv" when set,
 // else the built-in ones.
-UpdateAddresses ConfiguredAddresses(const app::SettingsStore& settings,
+UpdateAddresses ConfiguredAddresses(const settings::SettingsStore& settings,
                                     std::string_view overrideBase = {});
 
 }  // namespace update

@@ -124,7 +124,7 @@ class MainWindowModelTest : public ResultRowsFixture, public app::ScanStarter {
     void Set(const char* name, const char* value) { settings.SetSetting(name, value); }
 
     testsupport::TestSystem host;
-    app::SettingsStore settings{host.system()};
+    settings::SettingsStore settings{host.system()};
     apptest::ScriptedPrompts prompts;
     app::MainWindowModel model{host.system(), prompts, app::LaunchOptions{}};
     std::vector<std::string> started;

@@ -51,7 +51,7 @@ class PreferencesTest : public ::testing::Test {
 
     testsupport::TestSystem host;
     CRegistryHelper helper{host.registry()};
-    app::SettingsStore settings{host.system()};
+    settings::SettingsStore settings{host.system()};
     apptest::ScriptedPrompts prompts;
 };
 

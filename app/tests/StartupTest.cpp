@@ -106,7 +106,7 @@ class LoadReferenceTest : public ::testing::Test, public app::ReferenceRecovery 
     }
 
     testsupport::TestSystem host;
-    app::SettingsStore settings{host.system()};
+    settings::SettingsStore settings{host.system()};
     refdb::ReferenceDatabase database{host.system()};
     apptest::ScriptedPrompts prompts;
     bool downloadWorks = true;
@@ -153,7 +153,7 @@ TEST(PrepareLaunchTest, TheFirstRunWritesDefaultsAndOffersTheUpdateOnce) {
     testsupport::TestSystem host;
     ASSERT_TRUE(
         CRegistryHelper(host.registry()).OpenOrCreateKey(platform::kHkeyCurrentUser, "SOFTWARE"));
-    app::SettingsStore settings(host.system());
+    settings::SettingsStore settings(host.system());
 
     LaunchOptions first =
         app::PrepareLaunch(settings, "\"C:\\Program Files\\Brindlex\\brindlex.exe\"");

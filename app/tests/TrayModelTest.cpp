@@ -161,7 +161,7 @@ TEST(TrayMenuTest, SwitchesComeFromTheSettings) {
     testsupport::TestSystem test;
     ASSERT_TRUE(CRegistryHelper(test.registry())
                     .OpenOrCreateKey(platform::kHkeyCurrentUser, "Software\\Brindlex5"));
-    app::SettingsStore settings(test.system());
+    settings::SettingsStore settings(test.system());
     app::ShieldSwitches none = app::ReadShieldSwitches(settings);
     EXPECT_FALSE(none.shieldsActive);
     EXPECT_FALSE(none.cookie);
@@ -184,7 +184,7 @@ TEST(TrayMenuTest, ShieldItemsToggleTheirSwitchAndSetting) {
     testsupport::TestSystem test;
     ASSERT_TRUE(CRegistryHelper(test.registry())
                     .OpenOrCreateKey(platform::kHkeyCurrentUser, "Software\\Brindlex5"));
-    app::SettingsStore settings(test.system());
+    settings::SettingsStore settings(test.system());
     auto setting = [&settings](const char* name) {
         std::string value;
         return settings.GetSetting(name, &value) ? value : std::string("absent");
@@ -257,7 +257,7 @@ class TrayExitTest : public ::testing::Test {
         settings.SetSetting("Schedule Scan", "0");
     }
     testsupport::TestSystem host;
-    app::SettingsStore settings{host.system()};
+    settings::SettingsStore settings{host.system()};
     apptest::ScriptedPrompts prompts;
 };
 

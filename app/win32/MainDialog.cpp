@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include "app/Startup.h"
-#include "app/Strings.h"
 #include "app/TrayModel.h"
 #include "app/win32/BackgroundPainter.h"
 #include "app/win32/LoadSignaturesDialog.h"
@@ -13,6 +12,7 @@
 #include "app/win32/dialogs/UpdateDialogs.h"
 #include "app/win32/res/MainIds.h"
 #include "platform/win32/WideText.h"
+#include "settings/Strings.h"
 
 namespace app {
 
@@ -52,7 +52,7 @@ static_assert(ID_BX_HELP_HELP == commands::kHelpHelp);
 static_assert(ID_BX_ROW_IGNORE == commands::kAddToIgnoreList);
 static_assert(ID_BX_ROW_UNCHECK_RELATED == commands::kUncheckRelated);
 static_assert(ID_BX_ROW_CHECK_RELATED == commands::kCheckRelated);
-static_assert(IDS_BX_ABOUT_MENU == strings::kIdsAboutBox);
+static_assert(IDS_BX_ABOUT_MENU == settings::strings::kIdsAboutBox);
 
 namespace {
 
@@ -100,7 +100,7 @@ class DialogRecovery : public ReferenceRecovery {
 
     bool LoadReference() override {
         ProgressBarLoadProgress progress(progressBar_);
-        return LoadConfiguredReference(SettingsStore(context_.system), context_.database,
+        return LoadConfiguredReference(settings::SettingsStore(context_.system), context_.database,
                                        &progress);
     }
     bool RunDownload() override {
@@ -158,8 +158,8 @@ bool CMainDialog::OnInitDialog() {
     // 1. The About item of the system menu, and the icons.
     if (HMENU systemMenu = GetSystemMenu(hwnd(), FALSE)) {
         AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
-        std::wstring about =
-            Widen(LoadResourceString(strings::kIdsAboutBox, strings::kAboutMenuText));
+        std::wstring about = Widen(
+            LoadResourceString(settings::strings::kIdsAboutBox, settings::strings::kAboutMenuText));
         AppendMenuW(systemMenu, MF_STRING, commands::kSystemMenuAbout, about.c_str());
     }
     largeIcon_ =
@@ -175,7 +175,7 @@ bool CMainDialog::OnInitDialog() {
     // protection, which this window does not run yet.
 
     // 3. The update check at start.
-    SettingsStore settings(context_.system);
+    settings::SettingsStore settings(context_.system);
     if (settings.IsOn("acu")) {
         CUpdateCheckDialog check(context_, hwnd());
         check.SetUpdatePrompts(updatePrompts_);
@@ -366,7 +366,7 @@ bool CMainDialog::OnCommand(int id, int code) {
         default: {
             // The tray's shield items flip their switches and settings; the
             // shields that would act on them do not run in this window yet.
-            SettingsStore settings(context_.system);
+            settings::SettingsStore settings(context_.system);
             const TrayToggle toggle = ApplyTrayToggle(id, shieldSwitches_, settings);
             if (!toggle.handled)
                 return CDialog::OnCommand(id, code);
@@ -432,7 +432,7 @@ void CMainDialog::OnCancel() {
 }
 
 void CMainDialog::OnTrayExit() {
-    if (ConfirmTrayExit(SettingsStore(context_.system), model_.anyShieldOn(), prompts_))
+    if (ConfirmTrayExit(settings::SettingsStore(context_.system), model_.anyShieldOn(), prompts_))
         EndDialog(IDCANCEL);
 }
 

@@ -55,7 +55,7 @@ int CScannerApp::InitInstance() {
     isXP = IsXP(systemInfo.versionName);
 
     // 5. and 6. First run and command line.
-    SettingsStore settings(windows.system);
+    settings::SettingsStore settings(windows.system);
     LaunchOptions options = PrepareLaunch(settings, Narrow(GetCommandLineW()));
 
     // 7. The main window, modal for the whole run.

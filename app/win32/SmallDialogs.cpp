@@ -1,9 +1,9 @@
 #include "app/win32/SmallDialogs.h"
 
 #include "app/ScanSettings.h"
-#include "app/Strings.h"
 #include "app/win32/res/MainIds.h"
 #include "platform/win32/WideText.h"
+#include "settings/Strings.h"
 
 namespace app {
 
@@ -16,7 +16,7 @@ static_assert(IDC_BX_SCAN_INTRO == scan_settings_dialog::kIntroText);
 static_assert(IDC_BX_SCAN_WARNING == scan_settings_dialog::kWarningText);
 static_assert(IDD_BX_ABOUT == resources::kAboutDialog);
 static_assert(IDD_BX_MINIMIZE_NOTICE == resources::kMinimizeNoticeDialog);
-static_assert(IDS_BX_MINIMIZE_NOTICE == strings::kIdsMinimizeNotice);
+static_assert(IDS_BX_MINIMIZE_NOTICE == settings::strings::kIdsMinimizeNotice);
 
 std::string LoadResourceString(int id, std::string_view fallback) {
     const wchar_t* text = nullptr;
@@ -69,9 +69,10 @@ CAboutDialog::CAboutDialog(HWND parent) : CDialog(resources::kAboutDialog, paren
 
 bool CAboutDialog::OnInitDialog() {
     text_.Attach(Item(IDC_BX_ABOUT_TEXT));
-    text_.SetText("<b>Brindlex v5.0</b>\n<font color=\"#1A7F86\">Anti-Spyware and Adware "
-                  "Protection</font>\n\nFinds and removes unwanted programs, and shields the "
-                  "browser, the startup programs and the hosts file.");
+    text_.SetText(
+        "<b>Brindlex v5.0</b>\n<font color=\"#1A7F86\">Anti-Spyware and Adware "
+        "Protection</font>\n\nFinds and removes unwanted programs, and shields the "
+        "browser, the startup programs and the hosts file.");
     link_.Attach(Item(IDC_BX_ABOUT_LINK), kOnlineHelpAddress);
     return true;
 }
@@ -86,8 +87,8 @@ MinimizeNoticeAnswer CMinimizeNoticeDialog::Show() {
 }
 
 bool CMinimizeNoticeDialog::OnInitDialog() {
-    SetItemText(IDC_BX_NOTICE_TEXT,
-                LoadResourceString(strings::kIdsMinimizeNotice, strings::kMinimizeNotice));
+    SetItemText(IDC_BX_NOTICE_TEXT, LoadResourceString(settings::strings::kIdsMinimizeNotice,
+                                                       settings::strings::kMinimizeNotice));
     return true;
 }
 

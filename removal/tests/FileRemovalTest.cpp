@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/SettingsStore.h"
 #include "platform/tests/support/TestSystem.h"
+#include "settings/SettingsStore.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipStreams.h"
 #include "zip/ZipWriter.h"
@@ -46,7 +46,7 @@ class FileRemovalTest : public ::testing::Test {
     }
 
     testsupport::TestSystem host;
-    app::SettingsStore settings{host.system()};
+    settings::SettingsStore settings{host.system()};
 };
 
 TEST_F(FileRemovalTest, DeletesPlainAndArchivedFiles) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/SettingsStore.h"
 #include "platform/tests/support/TestSystem.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ class RemovalFlowTest : public ::testing::Test {
     testsupport::TestSystem host;
     FakeProcesses processes;
     platform::System system;
-    app::SettingsStore settings{system};
+    settings::SettingsStore settings{system};
     refdb::ReferenceDatabase database;
     scan::ResultRows rows;
     std::vector<refdb::CacheFileRef> pairs;

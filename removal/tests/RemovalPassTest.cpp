@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "app/SettingsStore.h"
 #include "platform/tests/support/TestSystem.h"
 #include "registry/RegistryHelper.h"
 #include "registry/RegistryKey.h"
 #include "removal/LspRepair.h"
 #include "scan/ScanLog.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ class RemovalPassTest : public ::testing::Test {
     static constexpr const char* kHeader = "Brindlex 5.0\r\n---------------------\r\n\r\n";
 
     testsupport::TestSystem host;
-    app::SettingsStore settings{host.system()};
+    settings::SettingsStore settings{host.system()};
     CRegistryHelper helper{host.system().registry};
     refdb::SpywareEntry entry;
     std::deque<refdb::SpywareEntry> entries;

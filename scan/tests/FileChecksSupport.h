@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/SettingsStore.h"
 #include "platform/tests/support/TestSystem.h"
 #include "refdb/ReferenceDatabase.h"
 #include "scan/FileChecks.h"
 #include "scan/ScanContext.h"
+#include "settings/SettingsStore.h"
 
 namespace filechecks {
 
@@ -141,7 +141,7 @@ class FileChecksFixture : public ::testing::Test {
         ASSERT_TRUE(db.LoadMarkup(Document(body), "")) << db.LastError();
     }
     void SetOption(std::string_view name, std::uint32_t value) {
-        ASSERT_TRUE(app::SettingsStore(host.system()).SetDword(name, value));
+        ASSERT_TRUE(settings::SettingsStore(host.system()).SetDword(name, value));
     }
     // Stops the scan once the observer has seen `steps` progress steps.
     void StopAfter(std::size_t steps) {

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "app/SettingsStore.h"
 #include "platform/tests/support/TestSystem.h"
 #include "registry/RegistryHelper.h"
 #include "scan/ResultRows.h"
+#include "settings/SettingsStore.h"
 #include "zip/ZipStreams.h"
 #include "zip/ZipWriter.h"
 
@@ -419,7 +419,7 @@ TEST_F(ScanDriverTest, FolderScanHonoursSubfoldersAndZipSettings) {
     // Never reached: outside the chosen folder.
     Plant("C:\\Elsewhere\\a.bin", kTollvane.content);
 
-    app::SettingsStore settings(host.system());
+    settings::SettingsStore settings(host.system());
     auto scanWith = [&](std::uint32_t subfolders, std::uint32_t zipFiles) {
         EXPECT_TRUE(settings.SetDword("sbfolders", subfolders));
         EXPECT_TRUE(settings.SetDword("zipfiles", zipFiles));

@@ -7,9 +7,9 @@
 #include <sstream>
 #include <string>
 
-#include "app/SettingsStore.h"
 #include "platform/ScopedKey.h"
 #include "platform/tests/support/TestSystem.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ class ScanLogTest : public ::testing::Test {
     }
 
     testsupport::TestSystem host;
-    app::SettingsStore settings{host.system()};
+    settings::SettingsStore settings{host.system()};
     refdb::SpywareEntry entry;
     refdb::FileItem listed;
     refdb::FileItem plain;

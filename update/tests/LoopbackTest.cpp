@@ -5,8 +5,8 @@
 #include <fstream>
 #include <random>
 
-#include "app/SettingsStore.h"
 #include "platform/tests/support/TestSystem.h"
+#include "settings/SettingsStore.h"
 #include "update/DownloadWorker.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdatePage.h"
@@ -157,7 +157,7 @@ TEST_F(LoopbackTest, ACancelledSlowDownloadLeavesNoFile) {
 class LoopbackUpdateTest : public LoopbackTest {
   protected:
     LoopbackUpdateTest() {
-        app::SettingsStore(host.system()).WriteDefaultSettings();
+        settings::SettingsStore(host.system()).WriteDefaultSettings();
         host.files().WriteFile(kOldPath, oldContent);
     }
     void Publish(const std::string& name, const std::string& archive) {
@@ -166,7 +166,7 @@ class LoopbackUpdateTest : public LoopbackTest {
     }
     std::string Setting(const char* name) {
         std::string value;
-        app::SettingsStore(host.system()).GetSetting(name, &value);
+        settings::SettingsStore(host.system()).GetSetting(name, &value);
         return value;
     }
     update::UpdateResult RunWorker(update::DownloadStatusSink& sink) {

@@ -2,7 +2,7 @@
 // update page; the page reader and the configured server.
 #include <gtest/gtest.h>
 
-#include "app/Strings.h"
+#include "settings/Strings.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdatePage.h"
 #include "update/UpdateTexts.h"
@@ -62,7 +62,7 @@ TEST_F(UpdateCheckTest, TheArchiveInUseWithItsFileMissingDownloadsWithoutAsking)
 
 TEST_F(UpdateCheckTest, PresenceIsLookedUpBesideTheConfiguredFileNotTheProgram) {
     // "rfp" points elsewhere; the copy beside the program does not count.
-    app::SettingsStore(host.system()).SetSetting("rfp", "C:\\Data\\brindlex4_010907.bx");
+    settings::SettingsStore(host.system()).SetSetting("rfp", "C:\\Data\\brindlex4_010907.bx");
     Offer("brindlex4_010907.bx.zip");
     std::string name;
     EXPECT_EQ(checker.Check(&name), CheckResult::kDownloadDue);
@@ -124,7 +124,7 @@ TEST_F(UpdateCheckTest, TheCheckDialogOffersOnlyAnotherArchive) {
 }
 
 TEST_F(UpdateCheckTest, TheOfferComparesWithTheSettingOfTheFileInUse) {
-    app::SettingsStore(host.system()).SetSetting("df", "Brindlex5_020301.bx");
+    settings::SettingsStore(host.system()).SetSetting("df", "Brindlex5_020301.bx");
     Offer("brindlex5_020301.bx.zip");
     update::Offer offer = checker.ReadOffer();
     EXPECT_EQ(offer.status, update::OfferStatus::kUpToDate);
@@ -134,8 +134,8 @@ TEST_F(UpdateCheckTest, TheOfferComparesWithTheSettingOfTheFileInUse) {
 }
 
 TEST_F(UpdateCheckTest, TheConfiguredServerComesFromUpdsrvUnlessOverridden) {
-    app::SettingsStore settings(host.system());
-    EXPECT_EQ(update::ConfiguredAddresses(settings).page, app::strings::kUpdatePageAddress);
+    settings::SettingsStore settings(host.system());
+    EXPECT_EQ(update::ConfiguredAddresses(settings).page, settings::strings::kUpdatePageAddress);
     settings.SetSetting("updsrv", "http://mirror.example/bx/");
     EXPECT_EQ(update::ConfiguredAddresses(settings).page,
               "http://mirror.example/bx/def/def_zip.html");
@@ -144,7 +144,7 @@ TEST_F(UpdateCheckTest, TheConfiguredServerComesFromUpdsrvUnlessOverridden) {
               "http://127.0.0.1:9/def");
     // A blank setting means the built-in server.
     settings.SetSetting("updsrv", " ");
-    EXPECT_EQ(update::ConfiguredAddresses(settings).page, app::strings::kUpdatePageAddress);
+    EXPECT_EQ(update::ConfiguredAddresses(settings).page, settings::strings::kUpdatePageAddress);
 }
 
 TEST_F(UpdateCheckTest, ThePageReaderKeepsRawTextOrNothing) {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/SettingsStore.h"
 #include "platform/tests/support/TestSystem.h"
+#include "settings/SettingsStore.h"
 #include "update/DownloadWorker.h"
 #include "update/UpdateServer.h"
 #include "update/tests/UpdateTestSupport.h"
@@ -22,14 +22,14 @@ class UpdateFixture : public ::testing::Test {
     UpdateFixture() {
         update::ClearDownloadAbort();
         network.UseFiles(host.files());
-        app::SettingsStore(host.system()).WriteDefaultSettings();
+        settings::SettingsStore(host.system()).WriteDefaultSettings();
         oldContent = ReferenceFile({"Old Program"});
         Write(kOldPath, oldContent);
     }
 
     std::string Setting(const char* name) {
         std::string value;
-        app::SettingsStore(host.system()).GetSetting(name, &value);
+        settings::SettingsStore(host.system()).GetSetting(name, &value);
         return value;
     }
     void Write(const std::string& path, const std::string& bytes) {

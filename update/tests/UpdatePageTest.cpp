@@ -2,7 +2,7 @@
 // of the download dialog.
 #include <gtest/gtest.h>
 
-#include "app/Strings.h"
+#include "settings/Strings.h"
 #include "update/DownloadWorker.h"
 #include "update/UpdatePage.h"
 #include "update/UpdateServer.h"
@@ -35,7 +35,7 @@ TEST(UpdatePageTest, MissingTagsLeaveTheRestOfTheText) {
 
 TEST(UpdateServerTest, AddressesFollowTheBuiltInPageOrTheConfiguredBase) {
     update::UpdateAddresses builtIn = update::AddressesFor("");
-    EXPECT_EQ(builtIn.page, app::strings::kUpdatePageAddress);
+    EXPECT_EQ(builtIn.page, settings::strings::kUpdatePageAddress);
     EXPECT_EQ(builtIn.definitions, "https://update.brindlex.invalid/def");
     EXPECT_EQ(update::AddressesFor("  \t").page, builtIn.page);
 

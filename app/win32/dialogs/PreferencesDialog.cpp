@@ -58,7 +58,7 @@ CPreferencesDialog::CPreferencesDialog(AppContext& context, HWND parent)
     : ui::CPromptingDialog(IDD_BX_PREFERENCES, parent), context_(context) {}
 
 bool CPreferencesDialog::OnInitDialog() {
-    SettingsStore settings(context_.system);
+    settings::SettingsStore settings(context_.system);
     LoadPreferences(settings, &data_);
     SetItemText(ids::kLogFolderEdit, data_.logFolder);
     SetItemText(ids::kReferenceFileEdit, data_.referenceFile);
@@ -140,7 +140,7 @@ void CPreferencesDialog::OnOK() {
     data.abrs = IsChecked(ids::kConfirmRemoval);
     data.acu = IsChecked(ids::kCheckForUpdates);
     data.scnlg = IsChecked(ids::kSaveScanLogs);
-    SettingsStore settings(context_.system);
+    settings::SettingsStore settings(context_.system);
     OkHost host(*this);
     if (!ApplyPreferences(data, settings, host, prompts()))
         return;  // a path check keeps the dialog open

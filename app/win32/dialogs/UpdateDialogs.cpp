@@ -1,7 +1,7 @@
 #include "app/win32/dialogs/UpdateDialogs.h"
 
-#include "app/SettingsStore.h"
 #include "app/win32/dialogs/DialogIds.h"
+#include "settings/SettingsStore.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateKey.h"
 #include "update/UpdateServer.h"
@@ -12,7 +12,7 @@ namespace app {
 namespace {
 
 update::UpdateAddresses Addresses(AppContext& context) {
-    SettingsStore settings(context.system);
+    settings::SettingsStore settings(context.system);
     return update::ConfiguredAddresses(settings);
 }
 
@@ -127,7 +127,7 @@ bool RunUpdate(AppContext& context, HWND parent, const UpdateHooks& hooks) {
         hooks.reload();
     } else {
         std::string path;
-        if (SettingsStore(context.system).GetSetting("rfp", &path))
+        if (settings::SettingsStore(context.system).GetSetting("rfp", &path))
             context.database.LoadReference(path);
     }
     prompts.Show({update::texts::kUpdateInstalled, update::texts::kProgramCaption});

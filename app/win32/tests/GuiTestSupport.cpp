@@ -2,11 +2,11 @@
 
 #include <commctrl.h>
 
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
 #include "platform/ScopedKey.h"
 #include "platform/win32/WideText.h"
 #include "registry/RegistryHelper.h"
+#include "settings/SettingsStore.h"
+#include "settings/Strings.h"
 
 namespace guitest {
 
@@ -119,7 +119,7 @@ void SettingsOverride::Remember(const std::string& name) {
     std::optional<Saved> saved;
     platform::ScopedKey key;
     if (platform::ScopedKey::Open(system_.registry, platform::kHkeyCurrentUser,
-                                  app::strings::kSettingsKey, platform::kKeyQueryValue,
+                                  settings::strings::kSettingsKey, platform::kKeyQueryValue,
                                   &key) == platform::kSuccess) {
         std::uint32_t type = 0;
         std::uint32_t size = 0;
@@ -139,20 +139,20 @@ void SettingsOverride::Remember(const std::string& name) {
 void SettingsOverride::SetText(const std::string& name, const std::string& value) {
     Remember(name);
     CRegistryHelper(system_.registry)
-        .OpenOrCreateKey(platform::kHkeyCurrentUser, app::strings::kSettingsKey);
-    app::SettingsStore(system_).SetSetting(name, value);
+        .OpenOrCreateKey(platform::kHkeyCurrentUser, settings::strings::kSettingsKey);
+    settings::SettingsStore(system_).SetSetting(name, value);
 }
 
 void SettingsOverride::SetDword(const std::string& name, std::uint32_t value) {
     Remember(name);
     CRegistryHelper(system_.registry)
-        .SetDword(platform::kHkeyCurrentUser, app::strings::kSettingsKey, name, value);
+        .SetDword(platform::kHkeyCurrentUser, settings::strings::kSettingsKey, name, value);
 }
 
 SettingsOverride::~SettingsOverride() {
     platform::ScopedKey key;
     if (platform::ScopedKey::Open(system_.registry, platform::kHkeyCurrentUser,
-                                  app::strings::kSettingsKey, platform::kKeySetValue,
+                                  settings::strings::kSettingsKey, platform::kKeySetValue,
                                   &key) != platform::kSuccess)
         return;
     for (const auto& [name, saved] : saved_) {

@@ -9,7 +9,6 @@
 #include "app/Messages.h"
 #include "app/ScanSettings.h"
 #include "app/Startup.h"
-#include "app/Strings.h"
 #include "app/win32/MainDialog.h"
 #include "app/win32/SmallDialogs.h"
 #include "app/win32/res/MainIds.h"
@@ -18,6 +17,7 @@
 #include "platform/win32/Win32System.h"
 #include "refdb/Scramble.h"
 #include "registry/RegistryHelper.h"
+#include "settings/Strings.h"
 #include "ui/Screenshot.h"
 
 namespace {
@@ -307,7 +307,7 @@ TEST_F(MainWindowTest, TrayShieldItemsFlipTheirSettings) {
     for (const char* name : {"ghmpg", "iehj", "gfv"})
         settings_.SetText(name, "0");
     Open();
-    app::SettingsStore store(platform_.system);
+    settings::SettingsStore store(platform_.system);
     std::string value;
     SendMessageW(window_->hwnd(), WM_COMMAND, app::commands::kTrayCookieShield, 0);
     ASSERT_TRUE(store.GetSetting("cokieshld", &value));
@@ -331,7 +331,7 @@ TEST_F(MainWindowTest, CloseWithAScheduleAsksTheNoticeAndGoesToTheTray) {
     SendMessageW(window_->hwnd(), WM_COMMAND, app::commands::kFileExit, 0);
     EXPECT_EQ(notice_.shown, 1);
     EXPECT_TRUE(IsWindowVisible(window_->hwnd()));
-    EXPECT_EQ(app::SettingsStore(platform_.system).IsOn("nowarn"), true);
+    EXPECT_EQ(settings::SettingsStore(platform_.system).IsOn("nowarn"), true);
     // With "nowarn" the window goes to the tray at once.
     SendMessageW(window_->hwnd(), WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(notice_.shown, 1);
@@ -385,7 +385,7 @@ TEST_F(MainWindowTest, ScanSettingsDialogShowsAndWritesTheThreeOptions) {
     SendMessageW(dialog.Item(s::kZipFilesCheck), BM_CLICK, 0, 0);
     SendMessageW(dialog.hwnd(), WM_COMMAND, IDOK, 0);
     EXPECT_EQ(dialog.result(), IDOK);
-    app::SettingsStore store(platform_.system);
+    settings::SettingsStore store(platform_.system);
     EXPECT_EQ(store.GetDword("scantype"), 0u);
     EXPECT_EQ(store.GetDword("sbfolders"), 1u);
     EXPECT_EQ(store.GetDword("zipfiles"), 1u);
@@ -398,7 +398,7 @@ namespace {
 // The string table carries the texts the portable code uses; the two must
 // not drift apart.
 TEST(StringTableTest, EntriesMatchThePortableTexts) {
-    namespace s = app::strings;
+    namespace s = settings::strings;
     const std::pair<int, const char*> entries[] = {
         {s::kIdsAboutBox, s::kAboutMenuText},
         {s::kIdsDefaultReferenceFile, s::kDefaultReferenceFile},

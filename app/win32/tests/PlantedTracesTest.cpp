@@ -29,7 +29,7 @@ TEST(PlantedTraces, SmartScanRowsCountersAndRemoval) {
         GTEST_SKIP() << "runs from tests/e2e/gui_scan.sh";
 
     platform::win32::Win32System windows;
-    app::SettingsStore settings(windows.system);
+    settings::SettingsStore settings(windows.system);
     app::PrepareLaunch(settings, "brindlex.exe");
     refdb::ReferenceDatabase database(windows.system);
     scan::ResultRows resultRows;

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <map>
 
-#include "app/SettingsStore.h"
 #include "platform/win32/WideText.h"
+#include "settings/SettingsStore.h"
 #include "ui/Screenshot.h"
 
 namespace dialogtest {
@@ -50,7 +50,7 @@ TestMachine::TestMachine()
       system_{registry_, files_, processes_, environment_, clock_, network_},
       database_(system_),
       context_{system_, database_, rows_, exePath_} {
-    app::SettingsStore settings(system_);
+    settings::SettingsStore settings(system_);
     settings.WriteDefaultSettings();
 }
 
@@ -77,7 +77,7 @@ std::string TestMachine::ReadFile(const std::string& path) {
 
 std::string TestMachine::Setting(std::string_view name) {
     std::string value;
-    if (!app::SettingsStore(system_).GetSetting(name, &value))
+    if (!settings::SettingsStore(system_).GetSetting(name, &value))
         return "<absent>";
     return value;
 }

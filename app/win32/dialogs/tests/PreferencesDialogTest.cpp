@@ -2,12 +2,12 @@
 // what OK writes.
 #include <gtest/gtest.h>
 
-#include "app/Strings.h"
 #include "app/win32/dialogs/DialogIds.h"
 #include "app/win32/dialogs/PreferencesDialog.h"
 #include "app/win32/dialogs/tests/DialogTestSupport.h"
 #include "platform/win32/WideText.h"
 #include "registry/RegistryHelper.h"
+#include "settings/Strings.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ class PreferencesDialogTest : public ::testing::Test {
         reference = machine.folder() + "\\brindlex4_010907.bx";
         machine.WriteFile(logs + "\\keep.txt", "");
         machine.WriteFile(reference, "ref");
-        app::SettingsStore settings(machine.system());
+        settings::SettingsStore settings(machine.system());
         settings.SetSetting("lfp", logs);
         settings.SetSetting("rfp", reference);
         settings.SetSetting("ras", "0");
@@ -34,7 +34,7 @@ class PreferencesDialogTest : public ::testing::Test {
     }
     std::string RunEntry() {
         return CRegistryHelper(machine.registry())
-            .QueryString(platform::kHkeyCurrentUser, app::strings::kRunKey, "Brindlex5",
+            .QueryString(platform::kHkeyCurrentUser, settings::strings::kRunKey, "Brindlex5",
                          "<absent>");
     }
     bool Checked(int id) {
@@ -78,7 +78,7 @@ TEST_F(PreferencesDialogTest, TickingOnlyScanAtStartupWritesTheScanRunEntry) {
 
 TEST_F(PreferencesDialogTest, UntickingRunRemovesTheEntryAndUnticksScan) {
     CRegistryHelper(machine.registry())
-        .SetString(platform::kHkeyCurrentUser, app::strings::kRunKey, "Brindlex5", "old");
+        .SetString(platform::kHkeyCurrentUser, settings::strings::kRunKey, "Brindlex5", "old");
     Click(window, IDC_BX_PREF_SCAN);
     Click(window, IDC_BX_PREF_RUN);  // off again: scan follows
     EXPECT_FALSE(Checked(IDC_BX_PREF_SCAN));

@@ -1,11 +1,11 @@
 // The removal progress window running a real removal pass.
 #include <gtest/gtest.h>
 
-#include "app/SettingsStore.h"
 #include "app/win32/dialogs/DialogIds.h"
 #include "app/win32/dialogs/RemovalDialog.h"
 #include "app/win32/dialogs/tests/DialogTestSupport.h"
 #include "removal/RemovalPass.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ TEST(RemovalDialogTest, ShowsItselfThenRunsThePassAndClosesWithOk) {
     file.detected = true;
     entry.files.push_back(file);
     machine.database().entries().push_back(entry);
-    app::SettingsStore(machine.system()).SetSetting("lfp", machine.folder() + "\\logs");
+    settings::SettingsStore(machine.system()).SetSetting("lfp", machine.folder() + "\\logs");
 
     bool visibleDuringPass = false;
     int positionAfterPass = -1;

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "app/SettingsStore.h"
 #include "app/win32/dialogs/UpdateDialogs.h"
 #include "app/win32/dialogs/tests/DialogTestSupport.h"
+#include "settings/SettingsStore.h"
 #include "update/UpdateTexts.h"
 
 // After the project's headers, which undo the A/W renaming <windows.h> does.
@@ -17,7 +17,7 @@ using namespace dialogtest;
 
 TEST(UpdateDialogsTest, NoConnectionEndsTheDownloadWithCancelAndChangesNothing) {
     TestMachine machine;
-    app::SettingsStore settings(machine.system());
+    settings::SettingsStore settings(machine.system());
     // Port 9 of the loopback address: refused at once.
     ASSERT_TRUE(settings.SetSetting("updsrv", "http://127.0.0.1:9/"));
     std::string rfpBefore = machine.Setting("rfp");
@@ -39,7 +39,8 @@ TEST(UpdateDialogsTest, NoConnectionEndsTheDownloadWithCancelAndChangesNothing) 
 
 TEST(UpdateDialogsTest, TheStartUpCheckShowsTheConnectionErrorAndEndsWithCancel) {
     TestMachine machine;
-    ASSERT_TRUE(app::SettingsStore(machine.system()).SetSetting("updsrv", "http://127.0.0.1:9/"));
+    ASSERT_TRUE(
+        settings::SettingsStore(machine.system()).SetSetting("updsrv", "http://127.0.0.1:9/"));
     ScriptedPrompts prompts;
     app::CUpdateCheckDialog dialog(machine.context(), nullptr);
     dialog.SetUpdatePrompts(prompts);
@@ -91,7 +92,7 @@ class SilentServer {
 TEST(UpdateDialogsTest, ProgressReportsMoveTheBarAndTheTextUntilTheWorkerEndsIt) {
     TestMachine machine;
     SilentServer server;
-    ASSERT_TRUE(app::SettingsStore(machine.system()).SetSetting("updsrv", server.address()));
+    ASSERT_TRUE(settings::SettingsStore(machine.system()).SetSetting("updsrv", server.address()));
     ScriptedPrompts prompts;
     app::CDownloadDialog dialog(machine.context(), nullptr);
     dialog.SetUpdatePrompts(prompts);

@@ -2,7 +2,7 @@
 // Texts of the program's string table that the portable logic needs. The
 // Windows resource script carries the same entries under these identifiers.
 
-namespace app::strings {
+namespace settings::strings {
 
 inline constexpr int kIdsAboutBox = 101;
 inline constexpr int kIdsDefaultReferenceFile = 102;
@@ -51,4 +51,4 @@ inline constexpr const char* kReferenceNotFoundQuestion =
     "Reference file was not found at the location specified.  Would you like our software to "
     "retrieve the latest file from our update server?";
 
-}  // namespace app::strings
+}  // namespace settings::strings

@@ -1,14 +1,14 @@
-#include "app/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 #include <array>
 #include <cstring>
 
-#include "app/Strings.h"
 #include "platform/ScopedKey.h"
 #include "platform/Text.h"
 #include "registry/RegistryHelper.h"
+#include "settings/Strings.h"
 
-namespace app {
+namespace settings {
 
 using platform::ScopedKey;
 
@@ -197,4 +197,4 @@ bool SettingsStore::SetDword(std::string_view name, std::uint32_t value) {
     return helper.SetDword(kRoot, strings::kSettingsKey, name, value);
 }
 
-}  // namespace app
+}  // namespace settings

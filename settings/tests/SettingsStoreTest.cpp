@@ -1,4 +1,4 @@
-#include "app/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ constexpr const char* kKey = "Software\\Brindlex5";
 class SettingsStoreTest : public ::testing::Test {
   protected:
     testsupport::TestSystem host;
-    app::SettingsStore store{host.system()};
+    settings::SettingsStore store{host.system()};
     CRegistryHelper helper{host.registry()};
 
     // Type and raw bytes of a settings value.
@@ -123,11 +123,12 @@ TEST_F(SettingsStoreTest, DefaultsTakeTheBrowserPages) {
 }
 
 TEST_F(SettingsStoreTest, SearchPagePortalsAreCaseSensitiveSubstrings) {
-    EXPECT_EQ(app::ChooseSearchPage("http://www.google.com/"), "http://www.google.com/");
-    EXPECT_EQ(app::ChooseSearchPage("http://search.yahoo.com/x"), "http://search.yahoo.com/x");
-    EXPECT_EQ(app::ChooseSearchPage("http://go.microsoft.com/"), "http://go.microsoft.com/");
-    EXPECT_EQ(app::ChooseSearchPage("http://www.GOOGLE.com/"), "https://search.brindlex.invalid/");
-    EXPECT_EQ(app::ChooseSearchPage(""), "https://search.brindlex.invalid/");
+    EXPECT_EQ(settings::ChooseSearchPage("http://www.google.com/"), "http://www.google.com/");
+    EXPECT_EQ(settings::ChooseSearchPage("http://search.yahoo.com/x"), "http://search.yahoo.com/x");
+    EXPECT_EQ(settings::ChooseSearchPage("http://go.microsoft.com/"), "http://go.microsoft.com/");
+    EXPECT_EQ(settings::ChooseSearchPage("http://www.GOOGLE.com/"),
+              "https://search.brindlex.invalid/");
+    EXPECT_EQ(settings::ChooseSearchPage(""), "https://search.brindlex.invalid/");
 }
 
 TEST_F(SettingsStoreTest, FirstRunMarkerResetsEverything) {

@@ -7,7 +7,7 @@
 
 #include "platform/System.h"
 
-namespace app {
+namespace settings {
 
 // Settings texts above this many bytes are reported as missing.
 inline constexpr std::size_t kSettingBufferSize = 260;
@@ -57,4 +57,4 @@ bool IsDwordSetting(std::string_view name);
 // portal, otherwise ours.
 std::string ChooseSearchPage(std::string_view browserSearchPage);
 
-}  // namespace app
+}  // namespace settings
