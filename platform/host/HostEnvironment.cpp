@@ -45,12 +45,38 @@ std::string HostEnvironment::ProgramFilesFolder() {
     return text::WithoutTrailingBackslash(Variable("ProgramFiles"));
 }
 
-std::string HostEnvironment::CookiesFolder() {
-    if (!cookiesFolder_.empty())
-        return text::WithoutTrailingBackslash(cookiesFolder_);
-    std::string folder;
-    ExpandEnvironmentStrings("%APPDATA%\\Microsoft\\Windows\\Cookies", &folder);
-    return folder;
+std::string HostEnvironment::ShellFolderPath(ShellFolder folder) {
+    auto set = shellFolders_.find(folder);
+    if (set != shellFolders_.end() && !set->second.empty())
+        return text::WithoutTrailingBackslash(set->second);
+    const char* place = nullptr;
+    switch (folder) {
+        case ShellFolder::kFavorites:
+            place = "%USERPROFILE%\\Favorites";
+            break;
+        case ShellFolder::kStartup:
+            place = "%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+            break;
+        case ShellFolder::kCommonStartup:
+            place = "%ALLUSERSPROFILE%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+            break;
+        case ShellFolder::kAppData:
+            place = "%APPDATA%";
+            break;
+        case ShellFolder::kLocalAppData:
+            place = "%LOCALAPPDATA%";
+            break;
+        case ShellFolder::kCookies:
+            place = "%APPDATA%\\Microsoft\\Windows\\Cookies";
+            break;
+        case ShellFolder::kProfile:
+            place = "%USERPROFILE%";
+            break;
+    }
+    std::string path;
+    if (place == nullptr || !ExpandEnvironmentStrings(place, &path))
+        return {};
+    return text::WithoutTrailingBackslash(path);
 }
 
 bool HostEnvironment::ExpandEnvironmentStrings(std::string_view textIn, std::string* expanded) {

@@ -10,7 +10,7 @@
 namespace platform::host {
 
 class HostEnvironment : public Environment {
-public:
+  public:
     // Defaults of a stock installation on drive C: with a user named "user".
     HostEnvironment();
 
@@ -20,21 +20,28 @@ public:
     // Looks up a variable; empty when undefined.
     std::string Variable(std::string_view name) const;
     void SetUserSid(std::string sid) { sid_ = std::move(sid); }
-    // The folder CookiesFolder() reports. Until set (and after an empty
-    // value) it is "%APPDATA%\Microsoft\Windows\Cookies", expanded when asked.
-    void SetCookiesFolder(std::string folder) { cookiesFolder_ = std::move(folder); }
+    // The folder ShellFolderPath() reports for `folder`. Until set (and after
+    // an empty value) it is the Windows 7 place under the profile variables
+    // (for the cookies "%APPDATA%\Microsoft\Windows\Cookies"), expanded
+    // when asked.
+    void SetShellFolder(ShellFolder folder, std::string path) {
+        shellFolders_[folder] = std::move(path);
+    }
+    void SetCookiesFolder(std::string folder) {
+        SetShellFolder(ShellFolder::kCookies, std::move(folder));
+    }
 
     std::string WindowsFolder() override;
     std::string SystemFolder() override;
     bool ExpandEnvironmentStrings(std::string_view text, std::string* expanded) override;
     std::string ProgramFilesFolder() override;
     std::string UserSid() override { return sid_; }
-    std::string CookiesFolder() override;
+    std::string ShellFolderPath(ShellFolder folder) override;
 
-private:
+  private:
     std::map<std::string, std::string, text::LessNoCase> variables_;
     std::string sid_;
-    std::string cookiesFolder_;
+    std::map<ShellFolder, std::string> shellFolders_;
 };
 
 }  // namespace platform::host
