@@ -6,6 +6,7 @@
 #include "app/TrayModel.h"
 #include "app/win32/BackgroundPainter.h"
 #include "app/win32/LoadSignaturesDialog.h"
+#include "app/win32/SingleInstance.h"
 #include "app/win32/dialogs/IgnoreListDialog.h"
 #include "app/win32/dialogs/PreferencesDialog.h"
 #include "app/win32/dialogs/RestoreDialogs.h"
@@ -218,8 +219,13 @@ bool CMainDialog::OnInitDialog() {
     CenterOnOwner(hwnd());
     SetText(kMainWindowTitle);
     model_.ReadScanType();
-    for (const TimerRequest& timer : StartupTimers(model_.options()))
-        SetTimer(hwnd(), timer.id, timer.delayMs, nullptr);
+    // Started a second time while this copy was starting: the user asked
+    // for the window, so ":Min" no longer sends it to the tray.
+    const bool comeForward = TakeComeForwardRequest();
+    for (const TimerRequest& timer : StartupTimers(model_.options())) {
+        if (!(comeForward && timer.id == timers::kGoToTray))
+            SetTimer(hwnd(), timer.id, timer.delayMs, nullptr);
+    }
     return true;
 }
 

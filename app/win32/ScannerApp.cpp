@@ -5,10 +5,10 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "app/Messages.h"
 #include "app/Startup.h"
 #include "app/SystemInfo.h"
 #include "app/win32/MainDialog.h"
+#include "app/win32/SingleInstance.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32System.h"
 #include "refdb/ReferenceDatabase.h"
@@ -18,34 +18,22 @@
 namespace app {
 
 using platform::win32::Narrow;
-using platform::win32::Widen;
-
-void ActivateRunningInstance() {
-    const UINT maximize = RegisterWindowMessageW(Widen(kMaximizeFromTrayMessage).c_str());
-    if (HWND tray = FindWindowW(nullptr, Widen(kTrayWindowTitle).c_str())) {
-        SendMessageW(tray, maximize, 0, 0);
-        return;
-    }
-    HWND main = FindWindowW(nullptr, Widen(kMainWindowTitle).c_str());
-    if (main == nullptr)
-        return;
-    ShowWindow(main, IsIconic(main) ? SW_RESTORE : SW_SHOW);
-    SetForegroundWindow(main);
-}
 
 int CScannerApp::InitInstance() {
+    // 2. A second instance only brings the first forward. Checked before
+    // anything else, and through a mutex rather than the tray window
+    // "Brindlex5", which the first copy makes only once its Reference file
+    // is loaded.
+    CSingleInstance instance;
+    if (!instance.Acquire()) {
+        ActivateRunningInstance();
+        return 0;
+    }
+
     // 1. Common controls and COM for the shell dialogs.
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-
-    // 2. A second instance only brings the first forward.
-    if (FindWindowW(nullptr, Widen(kTrayWindowTitle).c_str()) != nullptr) {
-        ActivateRunningInstance();
-        if (SUCCEEDED(com))
-            CoUninitialize();
-        return 0;
-    }
 
     platform::win32::Win32System windows;
     // 3. The machine; the bitmap dialogs paint their texts over the part of

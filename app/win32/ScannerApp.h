@@ -17,8 +17,4 @@ class CScannerApp {
     bool isXP = false;
 };
 
-// Brings the running instance forward: its tray window restores the main
-// window, or else the main window is shown and made the foreground window.
-void ActivateRunningInstance();
-
 }  // namespace app

@@ -21,6 +21,9 @@ class SystemTrayIcon : public TrayIcon {
         // they are when the menu opens.
         tray_.SetSwitchSource(switches_);
         tray_.SetTargetWindow(target);
+        // Asked to close from outside: the program ends as after the tray's
+        // Exit, without its questions (nobody is there to answer them).
+        tray_.SetCloseHandler([target] { EndDialog(target, IDCANCEL); });
         tray_.HideTrayIcon();
         return true;
     }

@@ -11,9 +11,13 @@ gui_desktop() {
     /usr/lib/wine/wineserver -w
 }
 
+# gui_display [--bare]: with --bare the programs open their windows straight
+# on the X display, as in a user's own X session, not on a virtual desktop.
 gui_display() {
+    local setup=gui_desktop
+    [ "${1:-}" = --bare ] && setup=true
     if [ -n "${DISPLAY:-}" ]; then
-        gui_desktop
+        $setup
         return 0
     fi
     local n
@@ -29,7 +33,7 @@ gui_display() {
             export DISPLAY=":$n"
             # Runs after lib.sh's clean-up of the prefix.
             trap 'WINEPREFIX="$WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true; kill $gui_xvfb 2>/dev/null || true; rm -rf "$E2E_DIR"' EXIT
-            gui_desktop
+            $setup
             return 0
         fi
     done

@@ -296,6 +296,10 @@ LRESULT CSystemTray::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam == SPI_SETWORKAREA)
                 model_.OnWorkAreaChanged();
             break;
+        case WM_CLOSE:
+            if (close_)
+                close_();
+            return 0;
         case WM_QUERYENDSESSION: {
             LRESULT agreed = DefWindowProcW(window_, message, wParam, lParam);
             if (agreed && IconShown()) {

@@ -51,6 +51,10 @@ class CSystemTray {
     // Where the shield items' Enable/Disable texts come from when the menu
     // is about to be shown; without it the menu keeps its resource texts.
     void SetSwitchSource(std::function<ShieldSwitches()> source) { switches_ = std::move(source); }
+    // What WM_CLOSE on the hidden window does (an uninstaller or another
+    // program asking this one to end); without it the request is ignored,
+    // since the window must live as long as the window it serves.
+    void SetCloseHandler(std::function<void()> handler) { close_ = std::move(handler); }
 
   protected:
     // Adjusts the tray menu's first popup before it is shown.
@@ -75,6 +79,7 @@ class CSystemTray {
     UINT taskbarCreated_ = 0;
     UINT maximizeFromTray_ = 0;
     std::function<ShieldSwitches()> switches_;
+    std::function<void()> close_;
 };
 
 }  // namespace app

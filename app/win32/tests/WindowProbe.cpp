@@ -7,6 +7,7 @@
 //   bxprobe hidden TITLE [MS]     it exists and is hidden
 //   bxprobe foreground TITLE [MS] it is the foreground window
 //   bxprobe count TITLE           prints how many there are
+//   bxprobe shown PROGRAM.exe [MS] a visible window of a process of that name
 //   bxprobe tray-shield           prints how many pixels of the tray show the shield
 //   bxprobe command TITLE ID      posts WM_COMMAND ID to it
 //   bxprobe shot TITLE FILE       writes its picture as PNG ("-" for the desktop)
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 #include "ui/Screenshot.h"
 
@@ -44,6 +46,39 @@ std::vector<HWND> WindowsTitled(const std::wstring& title) {
 HWND WindowTitled(const std::wstring& title) {
     std::vector<HWND> found = WindowsTitled(title);
     return found.empty() ? nullptr : found.front();
+}
+
+// The file name of the executable of the process that owns `window`.
+std::wstring ProgramOf(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    platform::win32::UniqueKernelHandle process{
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id)};
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (!process || !QueryFullProcessImageNameW(process.Get(), 0, path, &size))
+        return {};
+    std::wstring full(path, size);
+    return full.substr(full.find_last_of(L'\\') + 1);
+}
+
+bool ProgramShowsWindow(const std::wstring& program) {
+    struct Search {
+        const std::wstring* program;
+        bool found = false;
+    } search{&program};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (IsWindowVisible(window) &&
+                _wcsicmp(ProgramOf(window).c_str(), s->program->c_str()) == 0) {
+                s->found = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
@@ -144,6 +179,8 @@ int wmain(int argc, wchar_t** argv) {
                    ? 0
                    : 1;
     }
+    if (command == L"shown")
+        return WaitFor([&] { return ProgramShowsWindow(title); }, timeout) ? 0 : 1;
     if (command == L"count") {
         std::printf("%u\n", static_cast<unsigned>(WindowsTitled(title).size()));
         return 0;
