@@ -30,6 +30,9 @@ struct Console {
     };
     // Where questions are answered; none: every question is answered No.
     std::istream* in = nullptr;
+    // The Reference file of --reference, as the command line named it; empty
+    // for the configured one.
+    std::string reference{};
 };
 
 // One subcommand: its parser and what it does once the platform exists.
@@ -40,7 +43,8 @@ struct Command {
 
 class CommandSet {
   public:
-    explicit CommandSet(CLI::App& app) : app_(app) {}
+    // Also adds the options that come before any command (--reference).
+    explicit CommandSet(CLI::App& app);
     CLI::App& app() { return app_; }
     // Registers `run` for `parser` (a subcommand, possibly nested).
     void Add(CLI::App* parser, std::function<int(platform::System&, Console&)> run) {
@@ -52,10 +56,12 @@ class CommandSet {
   private:
     CLI::App& app_;
     std::vector<Command> commands_;
+    std::string reference_;
 };
 
-// The file named on the command line, else the configured Reference file
-// ("rfp"), else the default one beside the program.
+// The file named on the command line, else the one of --reference, else the
+// configured Reference file ("rfp"), else the default one beside the
+// program.
 std::string ReferencePath(platform::System& system, Console& console, const std::string& file);
 
 // Adds every command of the program to `commands`.

@@ -167,6 +167,35 @@ st "$BXCLI" --drive "C=$drive" --registry "$dir/r3.reg" scan 2>"$dir/err.txt"
 [ "$status" = 2 ] || fail "damaged reference exit $status"
 grep -q "End tag does not correspond to B" "$dir/err.txt" || fail "damaged file: $(cat "$dir/err.txt")"
 
+# --reference: another Reference file for one run; "rfp" (here a missing
+# file) is neither used nor changed. Missing or damaged: exit 2, the reason.
+cat >"$dir/own.xml" <<'XML'
+<BX TOTAL="1">
+  <SW NAME="Krelldial">
+    <FILES><FILE NAME="krelldial.exe" PATH=":WinDir:" /></FILES>
+    <DANGER_LEVEL>1</DANGER_LEVEL>
+    <DESCRIPTION>One file.</DESCRIPTION>
+  </SW>
+</BX>
+XML
+"$BXCLI" db pack "$dir/own.xml" "$dir/own.bx" >/dev/null
+st "$BXCLI" --drive "C=$drive" --registry "$dir/r2.reg" --save-registry "$dir/r4.reg" \
+    --reference "$dir/own.bx" scan --smart --json >"$dir/own.json"
+[ "$status" = 1 ] || fail "scan with --reference exit $status"
+python3 - "$dir/own.json" <<'PY'
+import json, sys
+rows = json.load(open(sys.argv[1]))["rows"]
+assert [r["item"] for r in rows] == ["Krelldial"], rows
+assert rows[0]["location"] == "C:\\Windows\\krelldial.exe", rows
+PY
+grep -q '"rfp"="C:\\\\absent.bx"' "$dir/r4.reg" || fail "rfp changed: $(grep rfp "$dir/r4.reg")"
+st run --reference "$dir/nothing.bx" scan --smart 2>"$dir/err.txt"
+[ "$status" = 2 ] || fail "missing --reference exit $status"
+grep -q 'nothing.bx' "$dir/err.txt" || fail "missing --reference message: $(cat "$dir/err.txt")"
+st run --reference 'C:\broken.bx' db info 2>"$dir/err.txt"
+[ "$status" = 2 ] || fail "damaged --reference exit $status"
+grep -q "End tag does not correspond to B" "$dir/err.txt" || fail "damaged --reference: $(cat "$dir/err.txt")"
+
 # Ctrl+C: the scan stops, reports what it found so far, and the temporary
 # setting is put back. The progress lines go through a pipe the test reads
 # one line of before it interrupts, so the scan is surely still running.
