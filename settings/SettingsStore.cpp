@@ -25,7 +25,7 @@ struct DefaultValue {
 // at run time.
 constexpr DefaultValue kDefaults[] = {
     {"pv", "5.0"},        {"df", strings::kDefaultReferenceFile},
-    {"ras", "0"},         {"sas", "0"},
+    {"ras", nullptr},     {"sas", nullptr},
     {"mtst", "0"},        {"asl", "1"},
     {"abrs", "1"},        {"acu", "0"},
     {"clsshlds", "0"},    {"dntstrtshld", "0"},
@@ -149,10 +149,22 @@ bool SettingsStore::WriteDefaultSettings() {
     std::string folder = std::string(text::ParentPath(GetModulePath(true)));
     std::string bareFolder = text::WithoutTrailingBackslash(folder);
 
+    // "ras" and "sas" say what the Run entry does. It may exist before the
+    // first run (the installer's "start with Windows"), and a "0" beside it
+    // would make the next OK in the preferences delete it.
+    const std::string runEntry =
+        helper.QueryString(kRoot, strings::kRunKey, strings::kRunEntryName, "");
+    const bool runsAtStartup = !runEntry.empty();
+    const bool scansAtStartup = runsAtStartup && runEntry.ends_with(" :Scan:");
+
     for (const DefaultValue& entry : kDefaults) {
         std::string_view name = entry.name;
         if (entry.value != nullptr) {
             SetSetting(name, entry.value);
+        } else if (name == "ras") {
+            SetSetting(name, runsAtStartup ? "1" : "0");
+        } else if (name == "sas") {
+            SetSetting(name, scansAtStartup ? "1" : "0");
         } else if (name == "scantype") {
             helper.SetDword(kRoot, strings::kSettingsKey, "scantype", 1);
         } else if (name == "hmpg") {

@@ -153,6 +153,23 @@ TEST_F(SettingsStoreTest, FirstRunMarkerResetsEverything) {
     EXPECT_FALSE(store.IsFirstRun());
 }
 
+TEST_F(SettingsStoreTest, DefaultsRecordARunEntryThatIsAlreadyThere) {
+    ASSERT_TRUE(helper.OpenOrCreateKey(kHkeyCurrentUser, "SOFTWARE"));
+    ASSERT_TRUE(store.WriteDefaultSettings());
+    EXPECT_FALSE(store.IsOn("ras"));
+    EXPECT_FALSE(store.IsOn("sas"));
+
+    ASSERT_TRUE(store.SetRunEntry("Brindlex5", "\"C:\\Brindlex\\brindlex.exe\" :Min:"));
+    ASSERT_TRUE(store.WriteDefaultSettings());
+    EXPECT_TRUE(store.IsOn("ras"));
+    EXPECT_FALSE(store.IsOn("sas"));
+
+    ASSERT_TRUE(store.SetRunEntry("Brindlex5", "\"C:\\Brindlex\\brindlex.exe\" :Scan:"));
+    ASSERT_TRUE(store.WriteDefaultSettings());
+    EXPECT_TRUE(store.IsOn("ras"));
+    EXPECT_TRUE(store.IsOn("sas"));
+}
+
 TEST_F(SettingsStoreTest, DefaultsFailWhenTheSettingsKeyCannotBeMade) {
     // A profile whose SOFTWARE key refuses new subkeys cannot hold the
     // settings.
