@@ -16,6 +16,7 @@ packages=(
     clang libclang-rt-14-dev
     wine64 xvfb xauth
     zip unzip p7zip-full
+    nsis
     python3
 )
 
