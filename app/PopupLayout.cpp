@@ -1,6 +1,7 @@
 #include "app/PopupLayout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace app {
 
@@ -15,15 +16,43 @@ constexpr PopupRects kBitmapLayout = {
     {39, 33, 217, 57},     // title
 };
 
+int Scaled(int pixels, double scale) {
+    return static_cast<int>(std::lround(pixels * scale));
+}
+
 Rect Scaled(const Rect& r, PopupScale scale) {
-    return {r.left * scale.x, r.top * scale.y, r.right * scale.x, r.bottom * scale.y};
+    return {Scaled(r.left, scale.x), Scaled(r.top, scale.y), Scaled(r.right, scale.x),
+            Scaled(r.bottom, scale.y)};
+}
+
+double QuarterSteps(int size, int bitmapSize) {
+    const double quotient = static_cast<double>(size) / bitmapSize;
+    return std::max(1.0, std::round(quotient * 4.0) / 4.0);
 }
 
 }  // namespace
 
-PopupScale ComputePopupScale(int windowWidth, int windowHeight) {
-    return {std::max(1, windowWidth / popup::kBitmapWidth),
-            std::max(1, windowHeight / popup::kBitmapHeight)};
+PopupScale ComputePopupScale(int clientWidth, int clientHeight) {
+    const double both = std::min(QuarterSteps(clientWidth, popup::kBitmapWidth),
+                                 QuarterSteps(clientHeight, popup::kBitmapHeight));
+    return {both, both};
+}
+
+Rect GrownCheckBox(const Rect& place, int textHeight) {
+    Rect grown = place;
+    grown.bottom = std::max(place.bottom, place.top + textHeight);
+    return grown;
+}
+
+PopupSize PopupClientSize(PopupScale scale, const Rect& checkBox) {
+    const int bitmapHeight = Scaled(popup::kBitmapHeight, scale.y);
+    const int placeBottom = Scaled(kBitmapLayout.checkBox.bottom, scale.y);
+    return {Scaled(popup::kBitmapWidth, scale.x),
+            bitmapHeight + std::max(0, checkBox.bottom - placeBottom)};
+}
+
+int ScaledTitleFontHeight(PopupScale scale) {
+    return Scaled(popup::kTitleFontHeight, scale.y);
 }
 
 PopupRects ScaledPopupRects(PopupScale scale) {

@@ -12,6 +12,9 @@ namespace app {
 namespace popup {
 inline constexpr int kBitmapWidth = 234;
 inline constexpr int kBitmapHeight = 223;
+// The bitmap's dark band under the message, from this row down; it is
+// stretched when the popup grows taller than the bitmap.
+inline constexpr int kBandTop = 170;
 
 inline constexpr int kCheckBox = 1000;
 inline constexpr int kMessageText = 1006;
@@ -32,13 +35,20 @@ inline constexpr unsigned kLingerMs = 5000;
 inline constexpr unsigned kAnswerDelayMs = 10;
 }  // namespace popup
 
-// Whole-number quotients of the window's initial size and the bitmap's,
-// at least 1 (a window smaller than the bitmap keeps the bitmap's layout).
+// How much larger than the bitmap the popup is laid out: the quotient of the
+// dialog's initial client size (its template follows the dialog font, so the
+// DPI) and the bitmap's size, in steps of a quarter as display scaling goes
+// (1, 1.25, 1.5 ...), at least 1 (a smaller window keeps the bitmap's
+// layout). The smaller of the two directions counts for both, so that the
+// bitmap keeps its shape: a template's width follows the font's average
+// character width, which differs between fonts of one size. A whole-number
+// quotient would keep the popup at the bitmap's size at 144 DPI, with text
+// half again as large.
 struct PopupScale {
-    int x = 1;
-    int y = 1;
+    double x = 1.0;
+    double y = 1.0;
 };
-PopupScale ComputePopupScale(int windowWidth, int windowHeight);
+PopupScale ComputePopupScale(int clientWidth, int clientHeight);
 
 // The controls' rectangles in client coordinates, scaled.
 struct PopupRects {
@@ -49,6 +59,20 @@ struct PopupRects {
     Rect title;
 };
 PopupRects ScaledPopupRects(PopupScale scale);
+
+// The check box keeps the top and sides of its place and, when its text
+// wraps to more lines than the place holds, grows down to `textHeight`.
+Rect GrownCheckBox(const Rect& place, int textHeight);
+
+// The popup's client size: the bitmap's at `scale`, taller when `checkBox`
+// reaches lower than its place does, keeping the bitmap's margin under it.
+struct PopupSize {
+    int width = 0;
+    int height = 0;
+};
+PopupSize PopupClientSize(PopupScale scale, const Rect& checkBox);
+// The title font's height at `scale` (kTitleFontHeight at 1).
+int ScaledTitleFontHeight(PopupScale scale);
 
 // The popup's place when fully shown: the bottom-right corner of the work
 // area.

@@ -9,22 +9,54 @@ namespace {
 using app::PopupSlide;
 using app::Rect;
 
-TEST(PopupLayoutTest, ControlsScaleByWholeQuotients) {
+TEST(PopupLayoutTest, ControlsScaleWithTheDialogInQuarterSteps) {
     app::PopupScale one = app::ComputePopupScale(234, 223);
     EXPECT_EQ(app::ScaledPopupRects(one).yes, (Rect{25, 177, 100, 200}));
     EXPECT_EQ(app::ScaledPopupRects(one).title, (Rect{39, 33, 217, 57}));
+    // A template a pixel or two off the bitmap (font rounding), or one made
+    // wider by a font of wide letters, is still 1; a window smaller than the
+    // bitmap keeps 1.
+    app::PopupScale nearOne = app::ComputePopupScale(236, 221);
+    EXPECT_EQ(nearOne.x, 1.0);
+    EXPECT_EQ(nearOne.y, 1.0);
+    EXPECT_EQ(app::ComputePopupScale(293, 223).x, 1.0);
+    EXPECT_EQ(app::ComputePopupScale(100, 50).x, 1.0);
 
-    // 1.5 times wide is still 1; a window smaller than the bitmap keeps 1.
-    app::PopupScale mixed = app::ComputePopupScale(351, 446);
-    EXPECT_EQ(mixed.x, 1);
-    EXPECT_EQ(mixed.y, 2);
-    EXPECT_EQ(app::ScaledPopupRects(mixed).no, (Rect{149, 354, 224, 400}));
+    // 144 DPI: the template is about 1.5 times the bitmap (more across with
+    // wide letters), and so is everything in it.
+    app::PopupScale half = app::ComputePopupScale(410, 325);
+    EXPECT_EQ(half.x, 1.5);
+    EXPECT_EQ(half.y, 1.5);
+    EXPECT_EQ(app::ScaledPopupRects(half).no, (Rect{224, 266, 336, 300}));
+    EXPECT_EQ(app::ScaledTitleFontHeight(half), -18);
 
     app::PopupRects doubled = app::ScaledPopupRects(app::ComputePopupScale(468, 446));
     EXPECT_EQ(doubled.checkBox, (Rect{10, 406, 460, 426}));
     EXPECT_EQ(doubled.message, (Rect{28, 130, 442, 326}));
 
     EXPECT_EQ(app::PopupFinalRect({0, 0, 1024, 738}, 234, 223), (Rect{790, 515, 1024, 738}));
+}
+
+TEST(PopupLayoutTest, AWrappedCheckBoxMakesThePopupTaller) {
+    const app::PopupScale one;
+    const Rect place = app::ScaledPopupRects(one).checkBox;  // (5, 203)-(230, 213)
+    // One line that fits its place: nothing moves.
+    EXPECT_EQ(app::GrownCheckBox(place, 8), place);
+    const app::PopupSize bitmap = app::PopupClientSize(one, place);
+    EXPECT_EQ(bitmap.width, 234);
+    EXPECT_EQ(bitmap.height, 223);
+
+    // Two lines of 13 pixels: the box keeps its top and the popup grows by
+    // what the box grew, keeping the margin under it.
+    const Rect twoLines = app::GrownCheckBox(place, 28);
+    EXPECT_EQ(twoLines, (Rect{5, 203, 230, 231}));
+    EXPECT_EQ(app::PopupClientSize(one, twoLines).height, 223 + 18);
+
+    const app::PopupScale half{1.5, 1.5};
+    const Rect placeAtHalf = app::ScaledPopupRects(half).checkBox;
+    EXPECT_EQ(placeAtHalf, (Rect{8, 305, 345, 320}));
+    EXPECT_EQ(app::PopupClientSize(half, placeAtHalf).height, 335);
+    EXPECT_EQ(app::PopupClientSize(half, app::GrownCheckBox(placeAtHalf, 42)).height, 335 + 27);
 }
 
 // Runs the popup's timers the way the window would, on a simulated clock.

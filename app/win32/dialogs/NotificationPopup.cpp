@@ -1,6 +1,8 @@
 #include "app/win32/dialogs/NotificationPopup.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 
 #include "app/win32/dialogs/DialogIds.h"
 #include "platform/win32/WideText.h"
@@ -15,17 +17,28 @@ void Place(HWND control, const Rect& rect) {
     MoveWindow(control, rect.left, rect.top, rect.width(), rect.height(), FALSE);
 }
 
-// The height of one line of `control`'s font, with a pixel above and below.
-int LineHeight(HWND control) {
+// The height `control`'s text takes when the button wraps it to the
+// control's width: a check box draws its text beside the box (13 pixels at
+// 96 DPI) and a gap (half a digit's width; a whole one is reserved here), so
+// that much is not the text's.
+int WrappedCheckBoxTextHeight(HWND control, int width) {
     HDC dc = GetDC(control);
     auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
-    TEXTMETRICW metrics{};
+    int height = 0;
     {
         SelectedObject selected(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
-        GetTextMetricsW(dc, &metrics);
+        SIZE digit{};
+        GetTextExtentPoint32W(dc, L"0", 1, &digit);
+        const int box = MulDiv(13, GetDeviceCaps(dc, LOGPIXELSX), 96);
+        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(
+            GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+        RECT bounds{0, 0, std::max(1L, static_cast<LONG>(width - box) - digit.cx), 0};
+        height = DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
+                           DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
     }
     ReleaseDC(control, dc);
-    return static_cast<int>(metrics.tmHeight) + 2;
+    return height + 2;  // a pixel above and below
 }
 
 }  // namespace
@@ -51,24 +64,27 @@ void CNotificationPopup::WaitUntilClosed() {
 
 bool CNotificationPopup::OnInitDialog() {
     bitmap_ = LoadBitmapResource(IDB_BX_POPUP);
-    titleFont_ = UniqueGdiObject(
-        CreateFontW(popup::kTitleFontHeight, 0, 0, 0, popup::kTitleFontWeight, FALSE, FALSE, FALSE,
-                    DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                    DEFAULT_PITCH | FF_SWISS, Widen(popup::kTitleFontName).c_str()));
     ShowItem(IDC_BX_POPUP_CHECK, showCheckBox);
 
-    RECT window{};
-    GetWindowRect(hwnd(), &window);
-    PopupScale scale = ComputePopupScale(window.right - window.left, window.bottom - window.top);
-    PopupRects rects = ScaledPopupRects(scale);
+    RECT client{};
+    GetClientRect(hwnd(), &client);
+    scale_ = ComputePopupScale(client.right, client.bottom);
+    titleFont_ = UniqueGdiObject(CreateFontW(
+        ScaledTitleFontHeight(scale_), 0, 0, 0, popup::kTitleFontWeight, FALSE, FALSE, FALSE,
+        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+        DEFAULT_PITCH | FF_SWISS, Widen(popup::kTitleFontName).c_str()));
+    PopupRects rects = ScaledPopupRects(scale_);
     Place(Item(IDC_BX_POPUP_YES), rects.yes);
     Place(Item(IDC_BX_POPUP_NO), rects.no);
-    // The box's place is 10 pixels high, less than a line of the dialog
-    // font: it keeps its top and grows to fit one line, or nothing shows.
+    // The box's text is longer than one line of its place: it wraps, and the
+    // box grows down to its lines (the popup with it).
     Rect checkBox = rects.checkBox;
-    checkBox.bottom =
-        std::max(checkBox.bottom, checkBox.top + LineHeight(Item(IDC_BX_POPUP_CHECK)));
+    if (showCheckBox) {
+        checkBox = GrownCheckBox(
+            checkBox, WrappedCheckBoxTextHeight(Item(IDC_BX_POPUP_CHECK), checkBox.width()));
+    }
     Place(Item(IDC_BX_POPUP_CHECK), checkBox);
+    size_ = PopupClientSize(scale_, checkBox);
     Place(Item(IDC_BX_POPUP_MESSAGE), rects.message);
     titleRect_ = rects.title;
     SetItemText(IDC_BX_POPUP_MESSAGE, message);
@@ -85,8 +101,8 @@ bool CNotificationPopup::OnInitDialog() {
 
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    Rect finalRect = PopupFinalRect(Rect{work.left, work.top, work.right, work.bottom},
-                                    popup::kBitmapWidth * scale.x, popup::kBitmapHeight * scale.y);
+    Rect finalRect = PopupFinalRect(Rect{work.left, work.top, work.right, work.bottom}, size_.width,
+                                    size_.height);
     slide_.emplace(finalRect, notifyMode);
     Apply(slide_->Start());
     return false;  // the popup must not take the focus
@@ -125,20 +141,24 @@ void CNotificationPopup::OnTimer(UINT_PTR id) {
 }
 
 void CNotificationPopup::DrawBackground(HDC dc, int offsetX, int offsetY) {
-    RECT client{};
-    GetClientRect(hwnd(), &client);
+    // At the popup's full size; while it slides in only its top part shows.
+    RECT full{-offsetX, -offsetY, size_.width - offsetX, size_.height - offsetY};
     BITMAP info{};
-    if (!bitmap_ || GetObjectW(bitmap_.Get(), sizeof(info), &info) == 0) {
-        OffsetRect(&client, -offsetX, -offsetY);
-        FillRect(dc, &client, GetSysColorBrush(COLOR_INFOBK));
+    if (!bitmap_ || GetObjectW(bitmap_.Get(), sizeof(info), &info) == 0 ||
+        info.bmHeight <= popup::kBandTop) {
+        FillRect(dc, &full, GetSysColorBrush(COLOR_INFOBK));
         return;
     }
     UniqueMemoryDc memory(CreateCompatibleDC(dc));
     SelectedObject selected(memory.Get(), bitmap_.Get());
-    // Scaled to the width; while the window slides in only its top part
-    // shows.
-    StretchBlt(dc, -offsetX, -offsetY, client.right, client.right * info.bmHeight / info.bmWidth,
-               memory.Get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SetStretchBltMode(dc, COLORONCOLOR);
+    // The part above the band at the layout's scale, then the band down to
+    // the bottom, however much taller than the bitmap the popup grew.
+    const int bandTop = static_cast<int>(std::lround(popup::kBandTop * scale_.y));
+    StretchBlt(dc, full.left, full.top, size_.width, bandTop, memory.Get(), 0, 0, info.bmWidth,
+               popup::kBandTop, SRCCOPY);
+    StretchBlt(dc, full.left, full.top + bandTop, size_.width, size_.height - bandTop, memory.Get(),
+               0, popup::kBandTop, info.bmWidth, info.bmHeight - popup::kBandTop, SRCCOPY);
 }
 
 void CNotificationPopup::Paint(HDC dc) {

@@ -50,6 +50,8 @@ class CNotificationPopup : public ui::CDialog {
 
     bool shown_ = false;
     std::optional<PopupSlide> slide_;
+    PopupScale scale_;
+    PopupSize size_;  // client size when fully shown
     Rect titleRect_;
     UniqueGdiObject bitmap_;
     UniqueGdiObject titleFont_;

@@ -1,6 +1,12 @@
 // The notification popup: its slide in, stay and slide out, driven by
-// sending the timer messages it would get.
+// sending the timer messages it would get, and its check box's text measured
+// against the control (also run at 144 DPI).
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "app/Messages.h"
 #include "app/win32/dialogs/DialogIds.h"
@@ -15,6 +21,77 @@ RECT WorkArea() {
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     return work;
+}
+
+// The screen's DPI; with BX_DPI set (the run in a prefix of another DPI)
+// it must be that one, or the run would test nothing new.
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (const char* wanted = std::getenv("BX_DPI")) {
+        EXPECT_EQ(dpi, std::atoi(wanted));
+    }
+    return dpi;
+}
+
+std::string PictureName(const char* name) {
+    return std::string(name) + "-" + std::to_string(ScreenDpi()) + "dpi";
+}
+
+// Measures the check box's text against the control as the button draws it:
+// the box and a gap on the left, the rest wrapped word by word with the
+// control's font. Every line must fit across and all lines down, and the
+// control must lie inside the popup, below the buttons.
+void ExpectCheckBoxTextFits(HWND popup) {
+    HWND box = GetDlgItem(popup, IDC_BX_POPUP_CHECK);
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(GetWindowLongPtrW(box, GWL_STYLE) & BS_MULTILINE, 0) << "the text cannot wrap";
+    RECT client{};
+    GetClientRect(box, &client);
+    wchar_t text[256] = {};
+    GetWindowTextW(box, text, 256);
+    HDC dc = GetDC(box);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(box, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SIZE digit{};
+    GetTextExtentPoint32W(dc, L"0", 1, &digit);
+    const int across =
+        client.right - MulDiv(13, GetDeviceCaps(dc, LOGPIXELSX), 96) - static_cast<int>(digit.cx);
+    auto width = [&](const std::wstring& piece) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, piece.c_str(), static_cast<int>(piece.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    std::vector<std::wstring> lines;
+    std::wstring line;
+    std::wistringstream words(text);
+    for (std::wstring word; words >> word;) {
+        EXPECT_LE(width(word), across) << "a word wider than the control";
+        std::wstring longer = line.empty() ? word : line + L" " + word;
+        if (!line.empty() && width(longer) > across) {
+            lines.push_back(line);
+            longer = word;
+        }
+        line = longer;
+    }
+    lines.push_back(line);
+    SelectObject(dc, old);
+    ReleaseDC(box, dc);
+    EXPECT_LE(static_cast<int>(lines.size()) * metrics.tmHeight, client.bottom)
+        << lines.size() << " lines of " << metrics.tmHeight << " px in " << client.bottom << " px";
+
+    RECT boxRect{};
+    RECT popupRect{};
+    RECT yesRect{};
+    GetWindowRect(box, &boxRect);
+    GetWindowRect(popup, &popupRect);
+    GetWindowRect(GetDlgItem(popup, IDC_BX_POPUP_YES), &yesRect);
+    EXPECT_GE(boxRect.left, popupRect.left);
+    EXPECT_LE(boxRect.right, popupRect.right);
+    EXPECT_LE(boxRect.bottom, popupRect.bottom);
+    EXPECT_GE(boxRect.top, yesRect.bottom);
 }
 
 // Sends timer `id` until the popup's slide reaches `state` (at most `limit`
@@ -56,7 +133,7 @@ TEST(NotificationPopupTest, NotifyModeSlidesUpStaysAndClosesByItself) {
     EXPECT_EQ(shown.bottom, work.bottom);
     EXPECT_GE(shown.bottom - shown.top, 223);
     EXPECT_GE(shown.right - shown.left, 234);
-    Screenshot(window, "notification-popup");
+    Screenshot(window, PictureName("notification-popup"));
 
     // The five seconds are up.
     SendMessageW(window, WM_TIMER, app::timers::kPopupLinger, 0);
@@ -75,7 +152,8 @@ TEST(NotificationPopupTest, AskModeWaitsForYesAndReadsTheCheckBox) {
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, IDC_BX_POPUP_CHECK)));
     DriveTimer(popup, app::timers::kPopupSlideIn, app::PopupSlide::State::kShown);
     ASSERT_EQ(popup.slide()->state(), app::PopupSlide::State::kShown);
-    Screenshot(window, "notification-popup-ask");
+    ExpectCheckBoxTextFits(window);
+    Screenshot(window, PictureName("notification-popup-ask"));
     // Nothing closes it until it is answered.
     SendMessageW(window, WM_TIMER, app::timers::kPopupLinger, 0);
     EXPECT_FALSE(popup.closed());
