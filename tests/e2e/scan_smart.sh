@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # bxcli.exe scan --smart in a prefix with planted traces: every step of the
-# smart scan finds its trace, and the rows come in the order of the steps.
+# smart scan finds its trace, and the rows come in the order of the steps;
+# --reference scans with another Reference file.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/scan_plant.sh"
 bin=$(dirname "$1")
@@ -54,4 +55,19 @@ md5 = {r["location"].rsplit("\\", 1)[-1]: r["md5"] for r in result["rows"]}
 assert md5["x.bin"] == "99B79FA4579346F4279008433A834818", md5
 assert md5["krelldial.exe"] == "", md5
 PY
+
+# --reference: another Reference file for this run; "rfp" stays as it was.
+printf '<BX TOTAL="1"><SW NAME="Krelldial"><FILES><FILE NAME="krelldial.exe" PATH=":WinDir:" /></FILES><DANGER_LEVEL>1</DANGER_LEVEL><DESCRIPTION>x</DESCRIPTION></SW></BX>' \
+    >"$WINEPREFIX/drive_c/own.xml"
+e2e_run bxcli.exe db pack 'C:\own.xml' 'C:\own.bx' >/dev/null || e2e_fail "db pack"
+$WINE reg add 'HKCU\Software\Brindlex5' /v rfp /d 'C:\absent.bx' /f >/dev/null 2>&1
+scan_run "$E2E_DIR/own.json" --reference 'C:\own.bx' scan --smart --json
+[ "$status" = 1 ] || e2e_fail "--reference: exit $status: $(cat "$E2E_DIR/own.json.err")"
+python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["rows"]; assert [x["item"] for x in r]==["Krelldial"], r' \
+    "$E2E_DIR/own.json" || e2e_fail "--reference rows"
+$WINE reg query 'HKCU\Software\Brindlex5' /v rfp 2>/dev/null | grep -q 'C:\\absent.bx' ||
+    e2e_fail "rfp changed"
+scan_run "$E2E_DIR/missing.txt" --reference 'C:\nothing.bx' scan --smart
+[ "$status" = 2 ] && grep -q 'nothing.bx' "$E2E_DIR/missing.txt.err" ||
+    e2e_fail "missing --reference: exit $status: $(cat "$E2E_DIR/missing.txt.err")"
 echo PASS
