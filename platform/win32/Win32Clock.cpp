@@ -17,12 +17,40 @@ SYSTEMTIME ToSystemTime(const LocalTime& time) {
     return t;
 }
 
+// FILETIME counts 100-nanosecond steps from 1601-01-01.
+constexpr std::int64_t kUnixEpochInFileTimeSeconds = 11644473600;
+constexpr std::int64_t kFileTimeStepsPerSecond = 10000000;
+
 }  // namespace
 
 LocalTime Win32Clock::Now() {
     SYSTEMTIME t{};
     GetLocalTime(&t);
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wDayOfWeek};
+}
+
+std::int64_t Win32Clock::NowUtc() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const std::int64_t steps = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+    return steps / kFileTimeStepsPerSecond - kUnixEpochInFileTimeSeconds;
+}
+
+LocalTime Win32Clock::UtcToLocal(std::int64_t utcSeconds) {
+    const auto steps = static_cast<std::uint64_t>((utcSeconds + kUnixEpochInFileTimeSeconds) *
+                                                  kFileTimeStepsPerSecond);
+    FILETIME instant{static_cast<DWORD>(steps), static_cast<DWORD>(steps >> 32)};
+    SYSTEMTIME utc{};
+    SYSTEMTIME local{};
+    // Outside what the system can convert (before 1601), UTC is as good as
+    // any answer.
+    if (!FileTimeToSystemTime(&instant, &utc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+        return Clock::UtcToLocal(utcSeconds);
+    }
+    return {local.wYear,   local.wMonth,  local.wDay,      local.wHour,
+            local.wMinute, local.wSecond, local.wDayOfWeek};
 }
 
 std::string Win32Clock::DateText(const LocalTime& time) {
