@@ -47,6 +47,7 @@ void AddAllCommands(CommandSet& commands) {
     AddUpdateCommands(commands);
     AddScanCommands(commands);
     AddRemovalCommands(commands);
+    AddActiveXCommands(commands);
 }
 
 }  // namespace cli

@@ -73,5 +73,6 @@ void AddDbCommands(CommandSet& commands);
 void AddUpdateCommands(CommandSet& commands);  // also db keygen, sign, verify
 void AddScanCommands(CommandSet& commands);
 void AddRemovalCommands(CommandSet& commands);  // remove, restore
+void AddActiveXCommands(CommandSet& commands);
 
 }  // namespace cli

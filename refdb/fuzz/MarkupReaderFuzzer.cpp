@@ -1,6 +1,8 @@
 // Loads arbitrary bytes as markup and walks every element with each cursor
 // operation. Element and attribute names for the searches come from the
-// input too, so that named searches can match.
+// input too, so that named searches can match. The same bytes go through the
+// ActiveX block list reader, the reader's other user.
+#include "activex/BlockList.h"
 #include "refdb/MarkupReader.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -76,8 +78,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     names.attribute = input.ConsumeRandomLengthString(16);
     std::string text = input.ConsumeRemainingBytesAsString();
 
+    const activex::BlockList blockList = activex::ParseBlockList(text);
+    // A list either has programs or says why it has none.
+    if (!blockList.items.empty() && !blockList.problem.empty())
+        __builtin_trap();
+
     refdb::MarkupReader reader;
     if (!reader.LoadText(text)) {
+        if (blockList.problem.empty())
+            __builtin_trap();
         if (reader.LastError().empty())
             __builtin_trap();
         // Nothing may be reachable after a failed load.
