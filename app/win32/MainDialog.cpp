@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "activex/win32/ActiveXDialogs.h"
 #include "app/Startup.h"
 #include "app/TrayModel.h"
 #include "app/win32/BackgroundPainter.h"
@@ -133,6 +134,7 @@ CMainDialog::CMainDialog(AppContext& context, LaunchOptions options, removal::Pr
       prompts_(prompts),
       updatePrompts_(updatePrompts),
       model_(context.system, prompts, options),
+      schedule_(context.system, prompts),
       ownNotice_(nullptr),
       scanContext_(context.system, context.database, *this) {}
 
@@ -213,7 +215,8 @@ bool CMainDialog::OnInitDialog() {
     if (!tray_ || !tray_->Create(hwnd(), smallIcon_))
         return true;
 
-    // 9. Arming the scan schedule belongs to scheduled scans, not run yet.
+    // 9. The scan schedule.
+    schedule_.Arm(hwnd());
 
     // 10. to 13.
     CenterOnOwner(hwnd());
@@ -352,11 +355,20 @@ bool CMainDialog::OnCommand(int id, int code) {
             ShellExecuteW(hwnd(), L"open", Widen(kOnlineHelpAddress).c_str(), nullptr, nullptr,
                           SW_SHOWNORMAL);
             return true;
-        case commands::kActiveXShields:
-        case commands::kConfigureShields:
+        case commands::kActiveXShields: {
+            activex::CActiveXShieldsDialog shields(context_.system, context_.database.classIds(),
+                                                   hwnd());
+            shields.SetPrompts(prompts_);
+            shields.DoModal();
+            return true;
+        }
         case commands::kScanScheduling:
-            // The ActiveX, shield and schedule dialogs are not part of this
-            // window yet; their commands do nothing.
+            if (schedule_.RunDialog(hwnd()))
+                schedule_.Arm(hwnd());
+            return true;
+        case commands::kConfigureShields:
+            // The shield dialog is not part of this window yet; its command
+            // does nothing.
             return true;
         case commands::kAddToIgnoreList:
         case commands::kUncheckRelated:
@@ -482,6 +494,7 @@ void CMainDialog::StopScanAndWait() {
 }
 
 void CMainDialog::OnDestroy() {
+    schedule_.waiter().Cancel();
     StopScanAndWait();
     smartScan_.Wait();
     fullScan_.Wait();
@@ -526,7 +539,9 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
                 tray_->HandleTrayMessage(wParam, lParam);
             return true;
         case WM_START_SCHEDULED_SCAN:
-            OnStartScheduledScan();
+            // A wait cancelled while its timer fired starts nothing.
+            if (!schedule_.waiter().IsStale())
+                OnStartScheduledScan();
             return true;
         case WM_SCAN_FINISHED:
             OnScanFinished();

@@ -17,6 +17,7 @@
 #include "removal/RemovalFlow.h"
 #include "scan/ScanContext.h"
 #include "scan/ScanDriver.h"
+#include "schedule/win32/ScanSchedule.h"
 #include "ui/BitmapButton.h"
 #include "ui/Dialog.h"
 #include "ui/XListCtrl.h"
@@ -59,6 +60,7 @@ class CMainDialog : public ui::CDialog,
     bool IsScanning() const { return scanContext_.scanning.load(); }
     ui::CXListCtrl& list() { return list_; }
     MainWindowModel& model() { return model_; }
+    schedule::CScanSchedule& schedule() { return schedule_; }
     TrayIcon* tray() { return tray_.get(); }
     AppContext& context() { return context_; }
 
@@ -120,6 +122,7 @@ class CMainDialog : public ui::CDialog,
     removal::Prompts& prompts_;
     update::UpdatePrompts& updatePrompts_;
     MainWindowModel model_;
+    schedule::CScanSchedule schedule_;
     CMinimizeNoticeDialog ownNotice_;
     MinimizeNotice* notice_ = &ownNotice_;
     std::unique_ptr<TrayIcon> tray_;

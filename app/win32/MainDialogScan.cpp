@@ -220,7 +220,8 @@ void CMainDialog::OnScanFinished() {
     SyncChecks();
     const bool aborted = scanContext_.stopRequested.load();
     ScanFinishedPlan plan = model_.OnScanFinished(aborted, context_.rows);
-    // plan.recomputeSchedule: the schedule is not run by this window yet.
+    if (plan.recomputeSchedule)
+        schedule_.Arm(hwnd());
     if (plan.resetProgress)
         SendMessageW(Item(ids::kProgressBar), PBM_SETPOS, 0, 0);
     SetItemText(ids::kStatusLine, plan.status);
