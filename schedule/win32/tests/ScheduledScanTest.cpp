@@ -9,6 +9,7 @@
 
 #include "app/Messages.h"
 #include "app/Startup.h"
+#include "app/TrayModel.h"
 #include "app/win32/MainDialog.h"
 #include "app/win32/dialogs/tests/DialogTestSupport.h"
 #include "app/win32/tests/GuiTestSupport.h"
@@ -146,17 +147,21 @@ TEST_F(ScheduledScanTest, TheScheduledHourStartsAScanAndArmsTheNextDay) {
 }
 
 TEST_F(ScheduledScanTest, AScheduleSwitchedOffStartsNoScan) {
-    clock_.Show({2030, 5, 6, 15, 59, 57, 1});
+    clock_.Show({2030, 5, 6, 15, 59, 52, 1});
     Open();
     Schedule([](HWND window) { DailyAt(window, L"4 PM"); });
     ASSERT_EQ(Setting("Schedule Scan"), "1");
     ASSERT_TRUE(window_->schedule().waiter().armed());
+    // The tray's Exit names the scan it would miss (and is cancelled).
+    SendMessageW(window_->hwnd(), WM_COMMAND, app::commands::kTrayExit, 0);
+    EXPECT_TRUE(prompts_.WasAsked(app::ScheduledExitQuestion(Setting("NextScan"))));
+    ASSERT_TRUE(IsWindow(window_->hwnd()));
     Schedule([](HWND window) { dialogtest::Click(window, IDC_BX_SCHED_ENABLED); });
     EXPECT_EQ(Setting("Schedule Scan"), "0");
     EXPECT_EQ(Setting("Time"), "0");
     EXPECT_FALSE(window_->schedule().waiter().armed());
     // Well past 16:00.
-    guitest::PumpUntil([] { return false; }, std::chrono::seconds(8));
+    guitest::PumpUntil([] { return false; }, std::chrono::seconds(12));
     EXPECT_FALSE(ScanFinished());
 }
 
