@@ -18,15 +18,6 @@ std::string KeyOf(std::string_view classId) {
     return key;
 }
 
-// On 64-bit Windows HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node exists in the
-// native view; elsewhere both views are one key.
-bool Has32BitView(platform::Registry& registry) {
-    platform::ScopedKey key;
-    return platform::ScopedKey::Open(registry, platform::kHkeyLocalMachine, "SOFTWARE\\Wow6432Node",
-                                     platform::kKeyQueryValue | platform::kKeyWow64_64Key,
-                                     &key) == platform::kSuccess;
-}
-
 }  // namespace
 
 bool IsClassIdentifier(std::string_view text) {
@@ -43,7 +34,7 @@ bool IsClassIdentifier(std::string_view text) {
 
 KillBits::KillBits(platform::Registry& registry) : registry_(registry) {
     views_.push_back({platform::kKeyWow64_64Key, "64-bit"});
-    if (Has32BitView(registry))
+    if (platform::Has32BitView(registry))
         views_.push_back({platform::kKeyWow64_32Key, "32-bit"});
 }
 

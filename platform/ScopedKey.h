@@ -47,4 +47,13 @@ class ScopedKey {
     HKey key_ = kNullKey;
 };
 
+// On 64-bit Windows the 32-bit view of HKEY_LOCAL_MACHINE\SOFTWARE is its
+// Wow6432Node subkey; where that key is missing, both views are one key, so
+// whatever is read or written in one view must not be done again in the other.
+inline bool Has32BitView(Registry& registry) {
+    ScopedKey key;
+    return ScopedKey::Open(registry, kHkeyLocalMachine, "SOFTWARE\\Wow6432Node",
+                           kKeyQueryValue | kKeyWow64_64Key, &key) == kSuccess;
+}
+
 }  // namespace platform

@@ -357,16 +357,6 @@ void CheckLocation(ScanContext& context, const KnownLocation& location,
     }
 }
 
-// On 64-bit Windows the 32-bit view of HKEY_LOCAL_MACHINE\SOFTWARE is its
-// Wow6432Node subkey; where that key is missing, both views are one key and
-// reading the 32-bit one again would report everything twice.
-bool Has32BitView(platform::Registry& registry) {
-    platform::ScopedKey key;
-    return platform::ScopedKey::Open(registry, platform::kHkeyLocalMachine, "SOFTWARE\\Wow6432Node",
-                                     platform::kKeyQueryValue | platform::kKeyWow64_64Key,
-                                     &key) == platform::kSuccess;
-}
-
 }  // namespace
 
 bool CheckRegistryKeys(ScanContext& context, refdb::SpywareEntry& entry) {
@@ -456,7 +446,7 @@ void CheckKnownLocations(ScanContext& context, const ChecksumRefs& checksums) {
     // 32-bit programs on 64-bit Windows register in the 32-bit view, which
     // the locations above do not see; HKEY_CURRENT_USER\SOFTWARE is shared
     // by both views, so only the machine-wide locations are read again.
-    if (!Has32BitView(context.system.registry)) {
+    if (!platform::Has32BitView(context.system.registry)) {
         return;
     }
     for (const KnownLocation& location : kKnownLocations) {
