@@ -87,6 +87,7 @@ bool OfflineSystem::Prepare(const OfflineOptions& options, std::string* error) {
     std::string temp = environment_.Variable("TEMP");
     if (!temp.empty()) files_.SetTempFolder(temp);
     registry_.LinkCurrentUser(environment_.UserSid());
+    environment_.ReadShellFoldersFrom(&registry_);
 
     if (options.registryFile.empty()) return true;
     std::ifstream in(options.registryFile, std::ios::binary);

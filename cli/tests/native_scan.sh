@@ -137,6 +137,26 @@ import json, sys
 r = json.load(open(sys.argv[1]))
 assert r["scanType"] == "folder" and len(r["rows"]) == 2, r' "$dir/folder.json"
 
+# A user who moved the cookies: "User Shell Folders" (expanded with the
+# user's variables) says where they are, ahead of "Shell Folders" and the
+# default place.
+moved=$(printf '%%USERPROFILE%%\\Moved Cookies' | od -An -tx1 | tr -s ' \n' ',' | sed 's/^,//')
+cat "$reg" - >"$dir/moved.reg" <<EOF
+
+[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]
+"Cookies"="C:\\\\Users\\\\user\\\\Stale Cookies"
+
+[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders]
+"Cookies"=hex(2):${moved}00
+EOF
+plant 'C:\Users\user\Moved Cookies\user@adtrakkle[2].txt' cookie
+plant 'C:\Users\user\Stale Cookies\user@adtrakkle[3].txt' cookie
+st "$BXCLI" --drive "C=$drive" --registry "$dir/moved.reg" scan --smart >"$dir/moved.txt"
+[ "$status" = 1 ] || fail "moved cookies exit $status"
+[ "$(grep '^Cookie' "$dir/moved.txt" | cut -f 4)" = 'C:\Users\user\Moved Cookies\user@adtrakkle[2].txt' ] ||
+    fail "moved cookies: $(grep '^Cookie' "$dir/moved.txt")"
+rm -rf "$drive/Users/user/Moved Cookies" "$drive/Users/user/Stale Cookies"
+
 # Nothing found: exit 0 and an empty list.
 mkdir -p "$dir/clean/Windows/System32"
 st "$BXCLI" --drive "C=$dir/clean" scan --smart >"$dir/clean.txt"

@@ -2,6 +2,69 @@
 
 namespace platform::host {
 
+namespace {
+
+constexpr std::string_view kExplorerKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+
+// The value that names `folder` under the Explorer keys, and whether it is an
+// all-users folder (kept under HKEY_LOCAL_MACHINE). The profile folder is no
+// shell-folder value: it comes from the profile list, i.e. USERPROFILE.
+struct FolderValue {
+    const char* name;
+    bool common;
+};
+
+FolderValue ValueOf(ShellFolder folder) {
+    switch (folder) {
+        case ShellFolder::kFavorites:
+            return {"Favorites", false};
+        case ShellFolder::kStartup:
+            return {"Startup", false};
+        case ShellFolder::kCommonStartup:
+            return {"Common Startup", true};
+        case ShellFolder::kAppData:
+            return {"AppData", false};
+        case ShellFolder::kLocalAppData:
+            return {"Local AppData", false};
+        case ShellFolder::kCookies:
+            return {"Cookies", false};
+        case ShellFolder::kProfile:
+            break;
+    }
+    return {nullptr, false};
+}
+
+// A string value as stored, without its terminating zeros; false when it is
+// missing, empty or not a string.
+bool QueryStringValue(Registry& registry, HKey root, const std::string& path, const char* name,
+                      std::string* value, std::uint32_t* type) {
+    HKey key = kNullKey;
+    if (registry.OpenKey(root, path, kKeyQueryValue, &key) != kSuccess)
+        return false;
+    std::string data;
+    Status status = kErrorMoreData;
+    for (int attempt = 0; attempt < 4 && status == kErrorMoreData; ++attempt) {
+        std::uint32_t size = 0;
+        if (registry.QueryValue(key, name, type, nullptr, &size) != kSuccess)
+            break;
+        data.resize(size);
+        status = registry.QueryValue(key, name, type, data.data(), &size);
+        if (status == kSuccess)
+            data.resize(size);
+    }
+    registry.CloseKey(key);
+    if (status != kSuccess || (*type != kRegSz && *type != kRegExpandSz))
+        return false;
+    while (!data.empty() && data.back() == '\0')
+        data.pop_back();
+    if (data.empty())
+        return false;
+    *value = std::move(data);
+    return true;
+}
+
+}  // namespace
+
 HostEnvironment::HostEnvironment() : sid_("S-1-5-21-0-0-0-1000") {
     const std::pair<const char*, const char*> defaults[] = {
         {"SystemDrive", "C:"},
@@ -49,6 +112,8 @@ std::string HostEnvironment::ShellFolderPath(ShellFolder folder) {
     auto set = shellFolders_.find(folder);
     if (set != shellFolders_.end() && !set->second.empty())
         return text::WithoutTrailingBackslash(set->second);
+    if (std::string registered = RegisteredShellFolder(folder); !registered.empty())
+        return registered;
     const char* place = nullptr;
     switch (folder) {
         case ShellFolder::kFavorites:
@@ -77,6 +142,29 @@ std::string HostEnvironment::ShellFolderPath(ShellFolder folder) {
     if (place == nullptr || !ExpandEnvironmentStrings(place, &path))
         return {};
     return text::WithoutTrailingBackslash(path);
+}
+
+std::string HostEnvironment::RegisteredShellFolder(ShellFolder folder) {
+    FolderValue value = ValueOf(folder);
+    if (registry_ == nullptr || value.name == nullptr)
+        return {};
+    HKey root = value.common ? kHkeyLocalMachine : kHkeyCurrentUser;
+    // "User Shell Folders" is what the user (or policy) set and may hold
+    // %VARIABLES%; "Shell Folders" is the expanded copy older programs read.
+    for (const char* keyName : {"User Shell Folders", "Shell Folders"}) {
+        std::string path = std::string(kExplorerKey) + "\\" + keyName;
+        std::string data;
+        std::uint32_t type = kRegNone;
+        if (!QueryStringValue(*registry_, root, path, value.name, &data, &type))
+            continue;
+        std::string expanded;
+        if (type == kRegExpandSz && !ExpandEnvironmentStrings(data, &expanded))
+            continue;
+        if (type != kRegExpandSz)
+            expanded = std::move(data);
+        return text::WithoutTrailingBackslash(expanded);
+    }
+    return {};
 }
 
 bool HostEnvironment::ExpandEnvironmentStrings(std::string_view textIn, std::string* expanded) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/Environment.h"
+#include "platform/Registry.h"
 #include "platform/Text.h"
 
 namespace platform::host {
@@ -20,16 +21,24 @@ class HostEnvironment : public Environment {
     // Looks up a variable; empty when undefined.
     std::string Variable(std::string_view name) const;
     void SetUserSid(std::string sid) { sid_ = std::move(sid); }
-    // The folder ShellFolderPath() reports for `folder`. Until set (and after
-    // an empty value) it is the Windows 7 place under the profile variables
-    // (for the cookies "%APPDATA%\Microsoft\Windows\Cookies"), expanded
-    // when asked.
+    // The folder ShellFolderPath() reports for `folder`, ahead of anything
+    // the registry says. Until set (and after an empty value) the folder is
+    // looked up as the shell does (see ReadShellFoldersFrom), else it is the
+    // Windows 7 place under the profile variables (for the cookies
+    // "%APPDATA%\Microsoft\Windows\Cookies"), expanded when asked.
     void SetShellFolder(ShellFolder folder, std::string path) {
         shellFolders_[folder] = std::move(path);
     }
     void SetCookiesFolder(std::string folder) {
         SetShellFolder(ShellFolder::kCookies, std::move(folder));
     }
+
+    // Takes the shell folders from `registry` the way the shell does: the
+    // "User Shell Folders" value (expanded), then the "Shell Folders" value,
+    // of HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer
+    // (HKEY_LOCAL_MACHINE's for the all-users folders). The registry must
+    // outlive this object; null stops the lookup.
+    void ReadShellFoldersFrom(Registry* registry) { registry_ = registry; }
 
     std::string WindowsFolder() override;
     std::string SystemFolder() override;
@@ -42,6 +51,9 @@ class HostEnvironment : public Environment {
     std::map<std::string, std::string, text::LessNoCase> variables_;
     std::string sid_;
     std::map<ShellFolder, std::string> shellFolders_;
+    Registry* registry_ = nullptr;
+
+    std::string RegisteredShellFolder(ShellFolder folder);
 };
 
 }  // namespace platform::host

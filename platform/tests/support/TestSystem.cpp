@@ -26,6 +26,7 @@ TestSystem::TestSystem(platform::Network* network)
     std::filesystem::create_directories(HostPath(kProgramFolder));
     std::filesystem::create_directories(HostPath("C:\\Windows\\Temp"));
     registry_.LinkCurrentUser(environment_.UserSid());
+    environment_.ReadShellFoldersFrom(&registry_);
 }
 
 TestSystem::~TestSystem() {
