@@ -64,4 +64,10 @@ std::string WithoutTrailingBackslash(std::string_view path);
 // True when `s` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view s);
 
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, std::uint32_t codePoint);
+// UTF-16LE bytes as UTF-8. Unpaired surrogates become U+FFFD; an odd last
+// byte is dropped.
+std::string Utf16LeToUtf8(std::string_view bytes);
+
 }  // namespace text

@@ -15,6 +15,7 @@ declare -A corpus=(
     [reg_text_fuzzer]=platform/fuzz/corpus
     [update_page_fuzzer]=update/fuzz/corpus
     [manifest_fuzzer]=removal/fuzz/corpus
+    [menu_order_fuzzer]=shields/places/fuzz/corpus
 )
 targets=("$@")
 ((${#targets[@]})) || targets=("${!corpus[@]}")

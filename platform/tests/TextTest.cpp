@@ -78,4 +78,19 @@ TEST(TextTest, Utf8Validation) {
     EXPECT_FALSE(text::IsValidUtf8("\xFF"));
 }
 
+TEST(TextTest, Utf16LittleEndianToUtf8) {
+    using namespace std::string_literals;
+    EXPECT_EQ(text::Utf16LeToUtf8("A\0\xE9\0\xAC\x20"s), "A\xC3\xA9\xE2\x82\xAC");
+    // A surrogate pair is one character; a lone half is a replacement one.
+    EXPECT_EQ(text::Utf16LeToUtf8("\x3D\xD8\x00\xDE"s), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(text::Utf16LeToUtf8("\x3D\xD8"
+                                  "A\0"s),
+              "\xEF\xBF\xBD"
+              "A");
+    EXPECT_EQ(text::Utf16LeToUtf8("\x00\xDE"s), "\xEF\xBF\xBD");
+    // An odd last byte is dropped.
+    EXPECT_EQ(text::Utf16LeToUtf8("A\0B"s), "A");
+    EXPECT_EQ(text::Utf16LeToUtf8(""), "");
+}
+
 }  // namespace

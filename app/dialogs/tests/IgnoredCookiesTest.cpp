@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "platform/tests/support/TestSystem.h"
 #include "registry/RegistryHelper.h"
+#include "shields/places/Cookies.h"
 
 namespace {
 
@@ -88,6 +92,47 @@ TEST_F(IgnoredCookiesTest, RemoveForgetsCheckedCookiesSoTheyAreAskedAgain) {
     auto records = store.List();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].name, "keep.example");
+}
+
+// The window and the cookie shield share one store: what the shield records
+// is listed, and what the window forgets is asked about again.
+TEST_F(IgnoredCookiesTest, ListsWhatTheShieldDecidedAndRemoveMakesItAskAgain) {
+    const std::string folder = "C:\\Users\\user\\Cookies";
+    std::filesystem::create_directories(host.HostPath(folder));
+    auto plant = [&](std::string_view name) {
+        std::ofstream(host.HostPath(folder + "\\" + std::string(name))) << "id\n1\n";
+    };
+    shields::CookieShield shield(host.files(), store);
+    shield.SetFolder(folder);
+    shield.SetDatabaseCookieNames({"ads.example", "tracker.example"});
+    shield.TakeCookieList();
+    plant("user@ads.example[1].txt");
+    plant("user@tracker.example[1].txt");
+    // Yes with the box ticked to ads, No with the box ticked to tracker.
+    shield.CheckCookies(false, [](const std::string& name, int* dontAskAgain) {
+        *dontAskAgain = 1;
+        return name == "tracker.example";
+    });
+
+    list.Refill();
+    ASSERT_EQ(list.rows().size(), 2u);
+    EXPECT_EQ(list.rows()[0].name, "ads.example");
+    EXPECT_EQ(list.rows()[0].status, "Cookie Being Ignored");
+    EXPECT_EQ(list.rows()[1].name, "tracker.example");
+    EXPECT_EQ(list.rows()[1].status, "Cookie Being Blocked");
+
+    Check("ads.example");
+    list.RemoveChecked();
+    std::vector<std::string> asked;
+    // The site's cookie expires, then comes back.
+    std::filesystem::remove(host.HostPath(folder + "\\user@ads.example[1].txt"));
+    shield.TakeCookieList();
+    plant("user@ads.example[2].txt");
+    shield.CheckCookies(false, [&](const std::string& name, int*) {
+        asked.push_back(name);
+        return false;
+    });
+    EXPECT_EQ(asked, std::vector<std::string>{"ads.example"});
 }
 
 }  // namespace
