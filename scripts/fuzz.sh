@@ -16,6 +16,7 @@ declare -A corpus=(
     [update_page_fuzzer]=update/fuzz/corpus
     [manifest_fuzzer]=removal/fuzz/corpus
     [menu_order_fuzzer]=shields/places/fuzz/corpus
+    [launch_message_fuzzer]=realtime/fuzz/corpus
 )
 targets=("$@")
 ((${#targets[@]})) || targets=("${!corpus[@]}")
