@@ -18,6 +18,7 @@
 #include "app/Messages.h"
 #include "removal/Prompts.h"
 #include "settings/SettingsStore.h"
+#include "shields/Switches.h"
 
 namespace app {
 
@@ -122,17 +123,7 @@ TrayMouseAction OnTrayMouse(unsigned iconId, unsigned mouseMessage);
 // --- Menu ----------------------------------------------------------------
 
 // The switches the shield items' texts follow.
-struct ShieldSwitches {
-    bool shieldsActive = false;      // `ShieldsActive`, position 4
-    bool homePage = false;           // "ghmpg"
-    bool hijack = false;             // "iehj"
-    bool favorites = false;          // "gfv"
-    bool hosts = false;              // "hsts"
-    bool realTime = false;           // "rltime"
-    bool cookie = false;             // "cokieshld"
-    bool startup = false;            // "strupshld"
-    bool hideNotifications = false;  // "hnt"
-};
+using ShieldSwitches = shields::ShieldSwitches;
 
 struct TrayMenuItem {
     std::string text;  // empty for a separator
@@ -146,24 +137,6 @@ struct TrayMenuItem {
 // The first popup of menu 5 as shown: 18 positions, separators included,
 // with the shield items' Enable/Disable texts for `switches`.
 std::vector<TrayMenuItem> TrayMenu(const ShieldSwitches& switches);
-
-// The switches as the settings hold them: each on when its value is exactly
-// "1"; the global switch on when any shield is (as at start-up).
-ShieldSwitches ReadShieldSwitches(settings::SettingsStore& settings);
-
-// What a tray command did to the switches.
-struct TrayToggle {
-    bool handled = false;  // the command toggles a switch
-    std::string tooltip;   // not empty: the tray's new tooltip
-};
-
-// A shield item of the tray menu: flips its switch and writes its setting.
-// One shield turned on turns the global switch on; one turned off turns it
-// off, even while others stay on. The global item flips the home page,
-// hijack and favorites shields together and changes the tooltip; hiding
-// notifications leaves the global switch alone.
-TrayToggle ApplyTrayToggle(int command, ShieldSwitches& switches,
-                           settings::SettingsStore& settings);
 
 // --- Exit ----------------------------------------------------------------
 

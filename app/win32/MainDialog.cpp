@@ -136,6 +136,7 @@ CMainDialog::CMainDialog(AppContext& context, LaunchOptions options, removal::Pr
       model_(context.system, prompts, options),
       schedule_(context.system, prompts),
       ownNotice_(nullptr),
+      shieldMonitor_(context.system, shieldPopup_),
       scanContext_(context.system, context.database, *this) {}
 
 CMainDialog::~CMainDialog() {
@@ -196,22 +197,22 @@ bool CMainDialog::OnInitDialog() {
         return false;
     }
 
-    // 5. The switches as the settings hold them, for the tray menu. The
-    // shields themselves do not run in this window yet, so none counts as
-    // on for the closing rules.
-    shieldSwitches_ = ReadShieldSwitches(settings);
+    // 5. The shield switches, with the pages they maintain.
+    shieldMonitor_.LoadShieldSettings();
+    context_.anyShieldOn = shieldMonitor_.switches().AnyShieldOn();
     model_.SetAnyShieldOn(context_.anyShieldOn);
 
     // 6. The buttons' bitmaps and the results list.
     SetUpLook();
     BuildResultsList();
 
-    // 7. The cookie shield's names and the shield monitors belong to the
-    // shields, which this window does not run yet.
+    // 7. The shields' baselines and their watcher threads.
+    watchers_ = std::make_unique<shields::win32::ShieldWatchers>(context_.system.registry, hwnd());
+    shieldMonitor_.StartShields(*watchers_);
 
     // 8. The tray icon, hidden while the window shows.
     if (!tray_)
-        tray_ = MakeSystemTray([this] { return shieldSwitches_; });
+        tray_ = MakeSystemTray([this] { return shieldMonitor_.switches(); });
     if (!tray_ || !tray_->Create(hwnd(), smallIcon_))
         return true;
 
@@ -367,8 +368,10 @@ bool CMainDialog::OnCommand(int id, int code) {
                 schedule_.Arm(hwnd());
             return true;
         case commands::kConfigureShields:
-            // The shield dialog is not part of this window yet; its command
-            // does nothing.
+            OnConfigureShields();
+            return true;
+        case commands::kTrayRepeatNotification:
+            shieldMonitor_.RepeatLastNotification();
             return true;
         case commands::kAddToIgnoreList:
         case commands::kUncheckRelated:
@@ -382,17 +385,24 @@ bool CMainDialog::OnCommand(int id, int code) {
             OnTrayExit();
             return true;
         default: {
-            // The tray's shield items flip their switches and settings; the
-            // shields that would act on them do not run in this window yet.
-            settings::SettingsStore settings(context_.system);
-            const TrayToggle toggle = ApplyTrayToggle(id, shieldSwitches_, settings);
-            if (!toggle.handled)
+            const shields::SwitchChange change = shieldMonitor_.OnTrayCommand(id);
+            if (!change.handled)
                 return CDialog::OnCommand(id, code);
-            if (!toggle.tooltip.empty() && tray_)
-                tray_->SetTooltip(toggle.tooltip);
+            if (!change.tooltip.empty() && tray_)
+                tray_->SetTooltip(change.tooltip);
+            context_.anyShieldOn = shieldMonitor_.switches().AnyShieldOn();
+            model_.SetAnyShieldOn(context_.anyShieldOn);
             return true;
         }
     }
+}
+
+void CMainDialog::OnConfigureShields() {
+    // The dialog of its own is not there yet: the settings are applied as
+    // they stand.
+    shieldMonitor_.LoadShieldSettings();
+    context_.anyShieldOn = shieldMonitor_.switches().AnyShieldOn();
+    model_.SetAnyShieldOn(context_.anyShieldOn);
 }
 
 void CMainDialog::ShowAbout() {
@@ -494,6 +504,11 @@ void CMainDialog::StopScanAndWait() {
 }
 
 void CMainDialog::OnDestroy() {
+    closing_ = true;
+    // The watchers may be waiting in SendMessage for this thread; their
+    // notices are ignored from here on.
+    if (watchers_)
+        watchers_->StopAll();
     schedule_.waiter().Cancel();
     StopScanAndWait();
     smartScan_.Wait();
@@ -559,7 +574,8 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         case WM_SHIELD_HOSTS_CHANGED:
         case WM_SHIELD_COOKIES_CHANGED:
         case WM_SHIELD_STARTUP_CHANGED:
-            // Sent by the shield monitors, which this window does not run yet.
+            if (!closing_)
+                shieldMonitor_.OnMessage(message, wParam);
             return true;
         case WM_EXE_LAUNCH_PROMPT:
             // No filter module is injected yet, so every launch is allowed.

@@ -12,12 +12,15 @@
 #include "app/LaunchOptions.h"
 #include "app/MainWindowModel.h"
 #include "app/win32/AppContext.h"
+#include "app/win32/ShieldPopup.h"
 #include "app/win32/SmallDialogs.h"
 #include "app/win32/TrayIcon.h"
 #include "removal/RemovalFlow.h"
 #include "scan/ScanContext.h"
 #include "scan/ScanDriver.h"
 #include "schedule/win32/ScanSchedule.h"
+#include "shields/ShieldMonitor.h"
+#include "shields/win32/ShieldWatchers.h"
 #include "ui/BitmapButton.h"
 #include "ui/Dialog.h"
 #include "ui/XListCtrl.h"
@@ -62,6 +65,9 @@ class CMainDialog : public ui::CDialog,
     MainWindowModel& model() { return model_; }
     schedule::CScanSchedule& schedule() { return schedule_; }
     TrayIcon* tray() { return tray_.get(); }
+    shields::CShieldMonitor& shieldMonitor() { return shieldMonitor_; }
+    // Shield watcher threads still running.
+    std::size_t ShieldThreads() const { return watchers_ ? watchers_->Running() : 0; }
     AppContext& context() { return context_; }
 
   protected:
@@ -113,6 +119,7 @@ class CMainDialog : public ui::CDialog,
     void OnRowCommand(int command);
     void OnStartScheduledScan();
     void OnTrayExit();
+    void OnConfigureShields();
     void ShowAbout();
     void ReloadReference();
     void StopScanAndWait();
@@ -126,7 +133,9 @@ class CMainDialog : public ui::CDialog,
     CMinimizeNoticeDialog ownNotice_;
     MinimizeNotice* notice_ = &ownNotice_;
     std::unique_ptr<TrayIcon> tray_;
-    ShieldSwitches shieldSwitches_;
+    ShieldPopup shieldPopup_;
+    shields::CShieldMonitor shieldMonitor_;
+    std::unique_ptr<shields::win32::ShieldWatchers> watchers_;
 
     scan::ScanContext scanContext_;
     scan::SmartScan smartScan_{scanContext_};

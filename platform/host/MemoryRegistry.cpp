@@ -710,6 +710,11 @@ void MemoryRegistry::SetFaultHook(FaultHook hook) {
     hook_ = hook ? std::make_shared<FaultHook>(std::move(hook)) : nullptr;
 }
 
+std::size_t MemoryRegistry::WatchCount() const {
+    Lock lock(mutex_);
+    return watches_.size();
+}
+
 void MemoryRegistry::LinkCurrentUser(std::string_view sid) {
     Lock lock(mutex_);
     auto node = std::make_shared<Node>();

@@ -77,6 +77,8 @@ class MemoryRegistry : public Registry {
     void DenyAccess(HKey root, std::string_view path, std::uint32_t deniedMask);
     // Replaces the fault hook; an empty function removes it.
     void SetFaultHook(FaultHook hook);
+    // Calls blocked in NotifyChangeKeyValue now.
+    std::size_t WatchCount() const;
     // Makes HKEY_USERS\<sid> the same key as HKEY_CURRENT_USER.
     void LinkCurrentUser(std::string_view sid);
 

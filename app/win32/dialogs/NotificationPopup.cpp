@@ -88,6 +88,8 @@ bool CNotificationPopup::OnInitDialog() {
     Place(Item(IDC_BX_POPUP_MESSAGE), rects.message);
     titleRect_ = rects.title;
     SetItemText(IDC_BX_POPUP_MESSAGE, message);
+    // The title is painted; as the window's text too, it can be read back.
+    SetText(title);
 
     // Without a caption the window is all bitmap.
     LONG_PTR style = GetWindowLongPtrW(hwnd(), GWL_STYLE);

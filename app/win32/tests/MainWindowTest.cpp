@@ -83,6 +83,10 @@ class MainWindowTest : public ::testing::Test {
         settings_.SetText("Schedule Scan", "0");
         settings_.SetText("nowarn", "0");
         settings_.SetDword("scantype", 1);
+        // No shield unless a test turns one on.
+        for (const char* name :
+             {"ghmpg", "iehj", "gfv", "hsts", "rltime", "cokieshld", "strupshld", "hnt"})
+            settings_.SetText(name, "0");
         prompts_.Answer(app::kReferenceDamagedQuestion, removal::Answer::kNo);
     }
 
@@ -302,17 +306,14 @@ TEST_F(MainWindowTest, CloseEndsTheProgramWithoutShieldsOrSchedule) {
 }
 
 TEST_F(MainWindowTest, TrayShieldItemsFlipTheirSettings) {
-    // Set first, so the fixture puts them back afterwards.
     settings_.SetText("cokieshld", "1");
-    for (const char* name : {"ghmpg", "iehj", "gfv"})
-        settings_.SetText(name, "0");
     Open();
     settings::SettingsStore store(platform_.system);
     std::string value;
     SendMessageW(window_->hwnd(), WM_COMMAND, app::commands::kTrayCookieShield, 0);
     ASSERT_TRUE(store.GetSetting("cokieshld", &value));
     EXPECT_EQ(value, "0");
-    // The cookie shield going off turned the global switch off: the global
+    // The last shield going off turned the global switch off: the global
     // item now turns the browser shields on.
     SendMessageW(window_->hwnd(), WM_COMMAND, app::commands::kTrayAllShields, 0);
     for (const char* name : {"ghmpg", "iehj", "gfv"}) {
