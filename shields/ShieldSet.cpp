@@ -1,10 +1,14 @@
 #include "shields/ShieldSet.h"
 
+#include "shields/BrowserShield.h"
+#include "shields/StartupShield.h"
+
 namespace shields {
 
 std::vector<std::unique_ptr<Shield>> MakeShields(ShieldServices& services) {
-    (void)services;
     std::vector<std::unique_ptr<Shield>> list;
+    list.push_back(std::make_unique<BrowserShield>(services));
+    list.push_back(std::make_unique<StartupShield>(services));
     return list;
 }
 
