@@ -117,6 +117,13 @@ bool ExeLists::Append(std::string_view list, std::string_view path) {
     return store.SetSetting(list, value);
 }
 
+std::string FilterModulePath(std::string_view programFolder) {
+    std::string path = text::WithoutTrailingBackslash(programFolder);
+    path += '\\';
+    path += kFilterModuleName;
+    return path;
+}
+
 std::string LaunchQuestion(std::string_view entryName, std::string_view exeName) {
     std::string question = "(";
     question += entryName;

@@ -59,6 +59,12 @@ class ExeLists {
     platform::System& system_;
 };
 
+inline constexpr char kFilterModuleName[] = "butils.dll";
+
+// The filter module beside the program: its folder without trailing
+// backslashes, then "\butils.dll".
+std::string FilterModulePath(std::string_view programFolder);
+
 // The alert: given the question and a don't-ask-again flag (set to 1 when the
 // user ticked the box), returns true when the launch is refused.
 using AuthorizeLaunch = std::function<bool(const std::string& question, int* dontAskAgain)>;

@@ -206,6 +206,13 @@ TEST_F(LaunchDecisionTest, AListThatIsNotTextIsReplacedByTheNewPath) {
     EXPECT_EQ(List(realtime::kBlockList), "C:\\Dialer\\dial.exe");
 }
 
+TEST(FilterModulePathTest, TheModuleLiesBesideTheProgram) {
+    EXPECT_EQ(realtime::FilterModulePath("C:\\Program Files\\Brindlex\\"),
+              "C:\\Program Files\\Brindlex\\butils.dll");
+    EXPECT_EQ(realtime::FilterModulePath("C:\\Brindlex\\\\"), "C:\\Brindlex\\butils.dll");
+    EXPECT_EQ(realtime::FilterModulePath("C:\\Brindlex"), "C:\\Brindlex\\butils.dll");
+}
+
 TEST_F(LaunchDecisionTest, TheIndexFollowsAReloadedDatabase) {
     ASSERT_TRUE(db_.LoadMarkup(R"(<?xml version="1.0"?>
 <BX TOTAL="1"><SW NAME="Other"><FILES><FILE NAME="x.exe" PATH="C:\X"/></FILES></SW></BX>
