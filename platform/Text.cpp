@@ -245,4 +245,41 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
     return out;
 }
 
+// Bytes that are not UTF-8 become U+FFFD.
+std::string Utf8ToUtf16Le(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() * 2);
+    auto put = [&out](std::uint32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    std::size_t i = 0;
+    while (i < s.size()) {
+        auto b = static_cast<unsigned char>(s[i]);
+        std::size_t len = b < 0x80                   ? 1
+                          : (b >= 0xC2 && b <= 0xDF) ? 2
+                          : (b >= 0xE0 && b <= 0xEF) ? 3
+                          : (b >= 0xF0 && b <= 0xF4) ? 4
+                                                     : 0;
+        if (len == 0 || i + len > s.size() || !text::IsValidUtf8(s.substr(i, len))) {
+            put(0xFFFD);
+            ++i;
+            continue;
+        }
+        std::uint32_t cp = len == 1 ? b : (b & (0xFFu >> (len + 1)));
+        for (std::size_t k = 1; k < len; ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            put(0xD800 + (cp >> 10));
+            put(0xDC00 + (cp & 0x3FF));
+        } else {
+            put(cp);
+        }
+        i += len;
+    }
+    return out;
+}
+
 }  // namespace text

@@ -69,5 +69,7 @@ void AppendUtf8(std::string& out, std::uint32_t codePoint);
 // UTF-16LE bytes as UTF-8. Unpaired surrogates become U+FFFD; an odd last
 // byte is dropped.
 std::string Utf16LeToUtf8(std::string_view bytes);
+// UTF-8 as UTF-16LE bytes. Bytes that are not UTF-8 become U+FFFD.
+std::string Utf8ToUtf16Le(std::string_view s);
 
 }  // namespace text

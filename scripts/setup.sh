@@ -17,6 +17,7 @@ packages=(
     wine64 xvfb xauth
     zip unzip p7zip-full
     nsis
+    libhivex-dev libhivex-bin
     python3
 )
 
