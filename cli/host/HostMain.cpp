@@ -14,15 +14,15 @@ namespace {
 std::string RunningExecutable(const char* argv0) {
     char buffer[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    if (n <= 0) return argv0;
+    if (n <= 0)
+        return argv0;
     return std::string(buffer, static_cast<std::size_t>(n));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Brindlex console: scans, removal, restore, updates and database tools",
-                 "bxcli"};
+    CLI::App app{"Brindlex console: scans, removal, restore, updates and database tools", "bxcli"};
     app.require_subcommand(1);
     cli::OfflineOptions options;
     cli::AddOfflineOptions(app, options);
@@ -34,6 +34,11 @@ int main(int argc, char** argv) {
         return app.exit(e);
     }
 
+    // A read-only look at a disk must not change its files either.
+    if (options.readOnly && (app.got_subcommand("remove") || app.got_subcommand("restore"))) {
+        std::cerr << "--read-only: remove and restore change the disk; leave out --read-only\n";
+        return cli::kExitError;
+    }
     cli::OfflineSystem offline(RunningExecutable(argv[0]));
     std::string error;
     if (!offline.Prepare(options, &error)) {

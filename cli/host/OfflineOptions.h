@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/host/WindowsDisk.h"
 #include "platform/System.h"
 #include "platform/host/HostClock.h"
 #include "platform/host/HostEnvironment.h"
@@ -24,6 +25,9 @@ struct OfflineOptions {
     std::vector<std::string> env;     // "NAME=VALUE"
     std::string sid;                  // the user's security identifier
     std::string program;              // the program's own Windows path
+    std::string windowsDisk;          // a Windows installation's root folder
+    std::string user;                 // its user to work as
+    bool readOnly = false;            // write nothing to its hives
 };
 
 void AddOfflineOptions(CLI::App& app, OfflineOptions& options);
@@ -41,13 +45,14 @@ std::string ResolveCommandLinePath(const std::string& path);
 
 // The host platform as the options describe it.
 class OfflineSystem {
-public:
+  public:
     // `hostExecutable` is the running binary's host path.
     explicit OfflineSystem(std::string hostExecutable);
 
     // Maps drives and loads the registry; false with a message on failure.
     bool Prepare(const OfflineOptions& options, std::string* error);
-    // Writes the registry when --save-registry was given.
+    // Writes the hives of --windows-disk back (unless --read-only), then the
+    // registry when --save-registry was given.
     bool Finish(const OfflineOptions& options, std::string* error);
 
     platform::System& system() { return system_; }
@@ -55,7 +60,7 @@ public:
     platform::host::HostFileSystem& files() { return files_; }
     platform::host::HostEnvironment& environment() { return environment_; }
 
-private:
+  private:
     platform::host::MemoryRegistry registry_;
     platform::host::HostFileSystem files_;
     platform::host::HostProcesses processes_;
@@ -63,6 +68,7 @@ private:
     platform::host::HostClock clock_;
     platform::host::HostNetwork network_{files_};
     platform::System system_;
+    std::unique_ptr<WindowsDisk> disk_;
 };
 
 }  // namespace cli

@@ -223,7 +223,15 @@ struct MountedHive::Impl {
     // of the hive while they stay empty.
     std::set<std::string> before;
     std::set<hive_node_h> seen;
+    std::vector<std::string> excluded;
     std::string error;
+
+    bool Excluded(const std::string& path) const {
+        for (const std::string& e : excluded)
+            if (text::EqualsNoCase(e, path))
+                return true;
+        return false;
+    }
 
     ~Impl() {
         if (h != nullptr)
@@ -378,7 +386,7 @@ struct MountedHive::Impl {
         return true;
     }
 
-    bool SaveNode(hive_node_h node, HKey from, int depth, bool* changed) {
+    bool SaveNode(hive_node_h node, HKey from, int depth, const std::string& path, bool* changed) {
         if (depth > kMaxDepth)
             return Fail("keys nest too deep");
         if (!SaveValues(node, from, changed))
@@ -386,7 +394,12 @@ struct MountedHive::Impl {
         std::vector<std::pair<hive_node_h, std::string>> children;
         if (!HiveChildren(node, &children))
             return false;
+        auto below = [&path](const std::string& name) {
+            return path.empty() ? name : path + "\\" + name;
+        };
         for (const auto& [child, name] : children) {
+            if (Excluded(below(RegistryName(name, depth))))
+                continue;
             MemoryKey key(*reg);
             Status s = reg->OpenKey(from, RegistryName(name, depth), kKeyRead, key.out());
             if (s == kErrorFileNotFound) {
@@ -400,7 +413,7 @@ struct MountedHive::Impl {
                 error = file + ": cannot read the registry (error " + std::to_string(s) + ")";
                 return false;
             }
-            if (!SaveNode(child, key.get(), depth + 1, changed))
+            if (!SaveNode(child, key.get(), depth + 1, below(RegistryName(name, depth)), changed))
                 return false;
         }
         std::vector<std::string> names;
@@ -409,6 +422,8 @@ struct MountedHive::Impl {
             return false;
         }
         for (const std::string& name : names) {
+            if (Excluded(below(name)))
+                continue;
             std::string hiveName = HiveName(name, depth);
             errno = 0;
             if (hivex_node_get_child(h, node, hiveName.c_str()) != 0)
@@ -428,7 +443,7 @@ struct MountedHive::Impl {
                 error = file + ": cannot read the registry's keys";
                 return false;
             }
-            if (!SaveNode(added, key.get(), depth + 1, changed))
+            if (!SaveNode(added, key.get(), depth + 1, below(name), changed))
                 return false;
         }
         return true;
@@ -527,7 +542,8 @@ bool MountedHive::Save(MemoryRegistry& registry, bool* changed, std::string* err
         *error = file_ + ": the key it was loaded into is gone (error " + std::to_string(s) + ")";
         return false;
     }
-    if (!m.SaveNode(hivex_root(m.h), top.get(), 0, &any)) {
+    m.excluded = excluded_;
+    if (!m.SaveNode(hivex_root(m.h), top.get(), 0, "", &any)) {
         *error = m.error;
         return false;
     }

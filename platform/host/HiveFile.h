@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Registry.h"
 #include "platform/host/MemoryRegistry.h"
@@ -55,6 +56,10 @@ class MountedHive {
     bool Load(MemoryRegistry& registry, HKey root, std::string keyPath,
               std::map<std::string, std::string> aliases, std::string* error);
 
+    // Leaves root\keyPath\relativePath out of Save (another hive is mounted
+    // there): it is neither written into this hive nor removed from it.
+    void Exclude(std::string relativePath) { excluded_.push_back(std::move(relativePath)); }
+
     // Writes the registry's keys below the mount back into the hive as
     // described above. Nothing is written when nothing changed; `changed`
     // (may be null) tells which. False with a message on failure.
@@ -65,6 +70,7 @@ class MountedHive {
   private:
     std::unique_ptr<Impl> impl_;
     std::string file_;
+    std::vector<std::string> excluded_;
     bool clean_ = true;
 };
 
