@@ -117,6 +117,30 @@ bool Finish(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, DWORD timeoutMs,
     return ::GetOverlappedResult(pipe, &overlapped, transferred, FALSE) != FALSE;
 }
 
+// True while the program has an alert about a launch open.
+bool ProgramIsAsking() {
+    Kernel asking(::OpenEventW(SYNCHRONIZE, FALSE, realtime::kLaunchAskingEventName));
+    return asking && ::WaitForSingleObject(asking.Get(), 0) == WAIT_OBJECT_0;
+}
+
+// Waits for the answer: kAnswerTimeoutMs, longer only while the program is
+// asking the user. False on a time-out, a broken pipe or the module closing.
+bool FinishAnswer(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, DWORD* transferred) {
+    if (!started && ::GetLastError() != ERROR_IO_PENDING)
+        return false;
+    const ULONGLONG limit = ::GetTickCount64() + kUserAnswerLimitMs;
+    HANDLE waits[] = {overlapped.hEvent, g_closingEvent.Get()};
+    DWORD waited = ::WaitForMultipleObjects(2, waits, FALSE, kAnswerTimeoutMs);
+    while (waited == WAIT_TIMEOUT && ProgramIsAsking() && ::GetTickCount64() < limit)
+        waited = ::WaitForMultipleObjects(2, waits, FALSE, kAnswerTimeoutMs);
+    if (waited != WAIT_OBJECT_0) {
+        ::CancelIoEx(pipe, &overlapped);
+        ::GetOverlappedResult(pipe, &overlapped, transferred, TRUE);
+        return false;
+    }
+    return ::GetOverlappedResult(pipe, &overlapped, transferred, FALSE) != FALSE;
+}
+
 File ConnectToQueue() {
     const ULONGLONG deadline = ::GetTickCount64() + kConnectTimeoutMs;
     for (;;) {
@@ -161,7 +185,7 @@ std::optional<bool> AskProgram(const std::string& executable) {
     overlapped.hEvent = event.Get();
     ::ResetEvent(event.Get());
     started = ::ReadFile(pipe.Get(), answer, sizeof answer, nullptr, &overlapped);
-    if (!Finish(pipe.Get(), overlapped, started, kAnswerTimeoutMs, &transferred))
+    if (!FinishAnswer(pipe.Get(), overlapped, started, &transferred))
         return std::nullopt;
     return realtime::DecodeLaunchAnswer(answer, transferred);
 }
@@ -195,7 +219,9 @@ LONG NTAPI GuardedCreateUserProcess(PHANDLE process, PHANDLE thread, ACCESS_MASK
     }
     if (allowed.has_value() && !*allowed)
         return kStatusAccessDenied;
-    const bool guardChild = allowed.value_or(false) && !g_closing.load();
+    // Unanswered launches are guarded too: a program that restarts after a
+    // crash finds every descendant still reporting to it.
+    const bool guardChild = !g_closing.load();
     const ULONG flags = guardChild ? (threadFlags | kThreadCreateSuspended) : threadFlags;
     const LONG status =
         g_original(process, thread, processAccess, threadAccess, processAttributes,

@@ -14,6 +14,9 @@ namespace realtime {
 
 inline constexpr char kLaunchQueueName[] = "BrindlexRealTimeQueue";
 inline constexpr wchar_t kLaunchPipeName[] = L"\\\\.\\pipe\\BrindlexRealTimeQueue";
+// Set by the program while it asks the user about a launch: the filter
+// module then waits past its usual time-out.
+inline constexpr wchar_t kLaunchAskingEventName[] = L"Local\\BrindlexRealTimeQueue.Asking";
 
 inline constexpr std::size_t kLaunchFieldSize = 261;
 inline constexpr std::size_t kLaunchTextMax = kLaunchFieldSize - 1;

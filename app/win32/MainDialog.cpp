@@ -155,7 +155,11 @@ CMainDialog::~CMainDialog() {
 bool CMainDialog::LoadReferenceFile(HWND progressBar) {
     HWND owner = progressBar != nullptr ? GetParent(progressBar) : hwnd();
     DialogRecovery recovery(context_, owner, progressBar, prompts_, updatePrompts_);
-    return app::LoadReferenceFile(recovery, prompts_);
+    const bool loaded = app::LoadReferenceFile(recovery, prompts_);
+    // The index points into the database's records: a load replaces them,
+    // whether it succeeded or not.
+    realTimeFilter_.index().Rebuild(context_.database.executables());
+    return loaded;
 }
 
 bool CMainDialog::OnInitDialog() {
@@ -175,8 +179,12 @@ bool CMainDialog::OnInitDialog() {
     SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_));
     SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
-    // 2. The launch queue and the filter module belong to real-time
-    // protection, which this window does not run yet.
+    // 2. The launch queue, served from now on, and the filter module beside
+    // the program. A queue that cannot be made (another copy serves it)
+    // leaves launches unreported.
+    realTimeFilter_.CreateQueue(hwnd());
+    realTimeFilter_.SetModulePath(realtime::FilterModulePath(
+        std::string_view(context_.modulePath).substr(0, context_.modulePath.rfind('\\') + 1)));
 
     // 3. The update check at start.
     settings::SettingsStore settings(context_.system);
@@ -197,8 +205,10 @@ bool CMainDialog::OnInitDialog() {
         return false;
     }
 
-    // 5. The shield switches, with the pages they maintain.
+    // 5. The shield switches, with the pages they maintain and the filter
+    // module.
     shieldMonitor_.LoadShieldSettings();
+    ApplyRealTimeSwitch();
     context_.anyShieldOn = shieldMonitor_.switches().AnyShieldOn();
     model_.SetAnyShieldOn(context_.anyShieldOn);
 
@@ -390,6 +400,8 @@ bool CMainDialog::OnCommand(int id, int code) {
                 return CDialog::OnCommand(id, code);
             if (!change.tooltip.empty() && tray_)
                 tray_->SetTooltip(change.tooltip);
+            if (change.before.realTime != change.after.realTime)
+                ApplyRealTimeSwitch();
             context_.anyShieldOn = shieldMonitor_.switches().AnyShieldOn();
             model_.SetAnyShieldOn(context_.anyShieldOn);
             return true;
@@ -401,8 +413,34 @@ void CMainDialog::OnConfigureShields() {
     // The dialog of its own is not there yet: the settings are applied as
     // they stand.
     shieldMonitor_.LoadShieldSettings();
+    ApplyRealTimeSwitch();
     context_.anyShieldOn = shieldMonitor_.switches().AnyShieldOn();
     model_.SetAnyShieldOn(context_.anyShieldOn);
+}
+
+void CMainDialog::ApplyRealTimeSwitch() {
+    // Unloading also when nothing was loaded: a module left behind by a copy
+    // of the program that ended without cleaning up goes as well.
+    if (shieldMonitor_.switches().realTime)
+        realTimeFilter_.Inject();
+    else
+        realTimeFilter_.Uninject();
+}
+
+LRESULT CMainDialog::OnExeLaunchPrompt(WPARAM caller, LPARAM executable) {
+    // Going away: nobody is left to ask, so nothing is stopped.
+    if (closing_ || caller == 0 || executable == 0)
+        return 1;
+    realtime::ExeLists lists(context_.system);
+    return realtime::DecideLaunch(
+        reinterpret_cast<const char*>(caller), reinterpret_cast<const char*>(executable),
+        realTimeFilter_.index(), lists, [this](const std::string& question, int* dontAskAgain) {
+            realTimeFilter_.SetAskingUser(true);
+            const bool refused = shieldMonitor_.alerts().AuthorizeChange(
+                question, shields::AlertKind::ExecutableLaunch, dontAskAgain);
+            realTimeFilter_.SetAskingUser(false);
+            return refused;
+        });
 }
 
 void CMainDialog::ShowAbout() {
@@ -510,6 +548,8 @@ void CMainDialog::OnDestroy() {
     if (watchers_)
         watchers_->StopAll();
     schedule_.waiter().Cancel();
+    if (realTimeFilter_.IsInjected())
+        realTimeFilter_.Uninject();
     StopScanAndWait();
     smartScan_.Wait();
     fullScan_.Wait();
@@ -578,8 +618,7 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
                 shieldMonitor_.OnMessage(message, wParam);
             return true;
         case WM_EXE_LAUNCH_PROMPT:
-            // No filter module is injected yet, so every launch is allowed.
-            result = 1;
+            result = OnExeLaunchPrompt(wParam, lParam);
             return true;
         default:
             break;

@@ -15,6 +15,7 @@
 #include "app/win32/ShieldPopup.h"
 #include "app/win32/SmallDialogs.h"
 #include "app/win32/TrayIcon.h"
+#include "realtime/win32/RealTimeFilter.h"
 #include "removal/RemovalFlow.h"
 #include "scan/ScanContext.h"
 #include "scan/ScanDriver.h"
@@ -66,6 +67,7 @@ class CMainDialog : public ui::CDialog,
     schedule::CScanSchedule& schedule() { return schedule_; }
     TrayIcon* tray() { return tray_.get(); }
     shields::CShieldMonitor& shieldMonitor() { return shieldMonitor_; }
+    realtime::CRealTimeFilter& realTimeFilter() { return realTimeFilter_; }
     // Shield watcher threads still running.
     std::size_t ShieldThreads() const { return watchers_ ? watchers_->Running() : 0; }
     AppContext& context() { return context_; }
@@ -120,6 +122,10 @@ class CMainDialog : public ui::CDialog,
     void OnStartScheduledScan();
     void OnTrayExit();
     void OnConfigureShields();
+    // Loads or unloads the filter module by the "rltime" switch.
+    void ApplyRealTimeSwitch();
+    // WM_EXE_LAUNCH_PROMPT: 1 lets the launch go, 0 stops it.
+    LRESULT OnExeLaunchPrompt(WPARAM caller, LPARAM executable);
     void ShowAbout();
     void ReloadReference();
     void StopScanAndWait();
@@ -135,6 +141,7 @@ class CMainDialog : public ui::CDialog,
     std::unique_ptr<TrayIcon> tray_;
     ShieldPopup shieldPopup_;
     shields::CShieldMonitor shieldMonitor_;
+    realtime::CRealTimeFilter realTimeFilter_;
     std::unique_ptr<shields::win32::ShieldWatchers> watchers_;
 
     scan::ScanContext scanContext_;

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "butils/LaunchGuard.h"
 #include "inject/Injection.h"
 #include "inject/RemoteProcess.h"
 #include "platform/win32/WideText.h"
@@ -339,6 +340,62 @@ TEST_F(UnansweredLaunchTest, ABrokenPipeLetsTheLaunchProceed) {
     EXPECT_EQ(received.load(), 522u);
     EXPECT_EQ(exitCode, 0u);
     EXPECT_TRUE(Exists(markers_.a()));
+}
+
+// Serves one query and answers "block" only after `delayMs`.
+class LateServer {
+  public:
+    explicit LateServer(DWORD delayMs) {
+        server_ = ::CreateNamedPipeW(realtime::kLaunchPipeName, PIPE_ACCESS_DUPLEX,
+                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096,
+                                     4096, 0, nullptr);
+        thread_ = std::thread([this, delayMs] {
+            if (::ConnectNamedPipe(server_, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED) {
+                char buffer[1024];
+                DWORD read = 0;
+                ::ReadFile(server_, buffer, sizeof buffer, &read, nullptr);
+                ::Sleep(delayMs);
+                char answer[4];
+                realtime::EncodeLaunchAnswer(realtime::kLaunchBlock, answer);
+                DWORD written = 0;
+                ::WriteFile(server_, answer, sizeof answer, &written, nullptr);
+                ::FlushFileBuffers(server_);
+            }
+        });
+    }
+    ~LateServer() {
+        thread_.join();
+        ::CloseHandle(server_);
+    }
+    bool ok() const { return server_ != INVALID_HANDLE_VALUE; }
+
+  private:
+    HANDLE server_ = INVALID_HANDLE_VALUE;
+    std::thread thread_;
+};
+
+TEST_F(UnansweredLaunchTest, NoAnswerWithinTheTimeOutLetsTheLaunchProceed) {
+    // The refusal comes after the module stopped waiting: the program ran.
+    LateServer late(butils::kAnswerTimeoutMs + 4000);
+    ASSERT_TRUE(late.ok());
+    DWORD exitCode = 99;
+    ASSERT_EQ(Launch(Target(), Quoted(Target()) + L" " + Quoted(markers_.a()), &exitCode),
+              DWORD{ERROR_SUCCESS});
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(Exists(markers_.a()));
+}
+
+TEST_F(UnansweredLaunchTest, WhileTheProgramAsksTheUserTheModuleWaitsLonger) {
+    HANDLE asking = ::CreateEventW(nullptr, TRUE, TRUE, realtime::kLaunchAskingEventName);
+    ASSERT_NE(asking, nullptr);
+    {
+        LateServer late(butils::kAnswerTimeoutMs + 4000);
+        ASSERT_TRUE(late.ok());
+        EXPECT_EQ(Launch(Target(), Quoted(Target()) + L" " + Quoted(markers_.a())),
+                  DWORD{ERROR_ACCESS_DENIED});
+    }
+    ::CloseHandle(asking);
+    EXPECT_FALSE(Exists(markers_.a()));
 }
 
 TEST(InjectionTest, InjectReachesARunningProcessAndUninjectTakesItOut) {

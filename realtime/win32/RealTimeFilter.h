@@ -4,6 +4,7 @@
 // again, and hands each query to the owner window as WM_EXE_LAUNCH_PROMPT.
 #include <string>
 
+#include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Windows.h"
 #include "realtime/LaunchDecision.h"
 
@@ -27,6 +28,10 @@ class CRealTimeFilter {
     void Uninject();
     bool IsInjected() const { return injected_ != 0; }
 
+    // While set, filter modules waiting for an answer keep waiting past
+    // their usual time-out: the user is being asked.
+    void SetAskingUser(bool asking);
+
     // The executables of the loaded database, rebuilt after every load.
     LaunchIndex& index() { return index_; }
     const LaunchIndex& index() const { return index_; }
@@ -35,6 +40,7 @@ class CRealTimeFilter {
     HWND owner_ = nullptr;
     std::string modulePath_;
     int injected_ = 0;
+    platform::win32::UniqueKernelHandle asking_;
     LaunchIndex index_;
 };
 
