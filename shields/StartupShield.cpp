@@ -46,6 +46,15 @@ void StartupShield::TakeRunBaselines() {
         hive.baseline = ReadRunData(hive);
 }
 
+bool StartupShield::EnsureKey(const RunHive& hive) {
+    platform::HKey key = platform::kNullKey;
+    if (services_.system.registry.CreateKey(hive.root, hive.path, 0, platform::kKeyNotify, &key,
+                                            nullptr) != platform::kSuccess)
+        return false;
+    services_.system.registry.CloseKey(key);
+    return true;
+}
+
 std::vector<std::string> StartupShield::ListFiles(const std::string& folder) const {
     std::vector<std::string> files;
     if (folder.empty())
@@ -73,8 +82,15 @@ void StartupShield::TakeStartupFolderLists() {
 void StartupShield::Start(WatchRequests& watches) {
     TakeRunBaselines();
     TakeStartupFolderLists();
-    for (const RunHive& hive : hives_)
+    for (const RunHive& hive : hives_) {
+        // The 32-bit Run key is missing until a 32-bit program first writes
+        // there (a fresh Wine prefix has none). Made empty now it can be
+        // watched; where it cannot be made (no rights) it is left out rather
+        // than reported at every start.
+        if (hive.keyId == kLocalMachineRun32KeyId && !EnsureKey(hive))
+            continue;
         watches.WatchKey({hive.root, hive.path, hive.keyId});
+    }
     watches.WatchFolder({folders_[0].path, kNotifyFileName, app::WM_SHIELD_STARTUP_CHANGED, 3});
     watches.WatchFolder({folders_[1].path, kNotifyFileName, app::WM_SHIELD_STARTUP_CHANGED, 4});
 }

@@ -53,6 +53,8 @@ class StartupShield : public Shield {
 
   private:
     std::vector<std::string> ReadRunData(const RunHive& hive) const;
+    // Creates the hive's key when it is missing; false when it cannot be.
+    bool EnsureKey(const RunHive& hive);
     std::vector<std::string> ListFiles(const std::string& folder) const;
     void CheckFolder(StartupFolder& folder);
 

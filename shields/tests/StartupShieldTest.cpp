@@ -89,6 +89,25 @@ TEST_F(StartupShieldTest, WatchesThreeRunKeysAndBothFolders) {
     EXPECT_EQ(watches_.folders[0].message, app::WM_SHIELD_STARTUP_CHANGED);
 }
 
+TEST_F(StartupShieldTest, AMissing32BitRunKeyIsMadeOrElseLeftOut) {
+    // Made, so that it is watched from the start (the fixture has none).
+    ASSERT_FALSE(helper_.OpenKey(kHkeyLocalMachine, kRunKey32, platform::kKeyRead));
+    Start();
+    EXPECT_TRUE(helper_.OpenKey(kHkeyLocalMachine, kRunKey32, platform::kKeyRead));
+    EXPECT_EQ(watches_.keys.back().keyId, 6);
+
+    // Where it cannot be made it is not watched, so no monitor reports a
+    // key it cannot open at every start; the other two still are.
+    ASSERT_EQ(helper_.DeleteKeyTree(kHkeyLocalMachine, kRunKey32), platform::kSuccess);
+    machine_.registry().DenyAccess(kHkeyLocalMachine, kRunKey32, 0xFFFFFFFF);
+    shields::CShieldMonitor monitor(machine_.system(), popup_);
+    monitor.LoadShieldSettings();
+    NoWatches watches;
+    monitor.StartShields(watches);
+    EXPECT_EQ(watches.keys.back().keyId, 5);
+    EXPECT_FALSE(helper_.OpenKey(kHkeyLocalMachine, kRunKey32, platform::kKeyRead));
+}
+
 TEST_F(StartupShieldTest, WithoutA32BitViewThereIsNoThirdKey) {
     ASSERT_EQ(helper_.DeleteKeyTree(kHkeyLocalMachine, "SOFTWARE\\Wow6432Node"),
               platform::kSuccess);
