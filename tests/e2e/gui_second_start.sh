@@ -3,6 +3,10 @@
 # loading window is up, its tray window not made yet) ends within a second,
 # 20 times out of 20, under a bare X server; the first copy then comes
 # forward, also when it was started with ":Min:".
+# The second a second copy has is its own: what it takes beyond the start of
+# a small Windows program measured just before (Wine's own process start,
+# which on a loaded machine alone can pass a second), and never more than
+# three seconds in all.
 #   gui_second_start.sh BRINDLEX.exe BXPROBE.exe
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/gui_lib.sh"
@@ -16,20 +20,33 @@ $WINE reg add 'HKCU\Software\Brindlex5' /v rfp /d 'C:\Program Files\Brindlex\bri
 
 tries=${BX_SECOND_START_TRIES:-20}
 slowest=0
-for try in $(seq "$tries"); do
+# A try where the first copy had finished starting before the second one came
+# is not the case at hand: it is run through but not counted.
+try=0
+missed=0
+while [ "$try" -lt "$tries" ]; do
+    [ "$missed" -le $((tries * 2)) ] || e2e_fail "the first copy started too fast to be caught $missed times"
     args=()
-    [ $((try % 2)) -eq 0 ] && args=(':Min:')
+    [ $(((try + missed) % 2)) -eq 0 ] && args=(':Min:')
     gui_run brindlex.exe "${args[@]}" >"$E2E_DIR/first.log" 2>&1 &
     first=$!
     probe shown brindlex.exe 30000 || e2e_fail "try $try: no window of the first copy"
     # The case at hand: the first copy has not made its tray window yet.
-    [ "$(probe count 'Brindlex5')" = 0 ] || e2e_fail "try $try: the first copy had already started"
+    start=$(date +%s%N)
+    if [ "$(probe count 'Brindlex5')" = 0 ]; then
+        try=$((try + 1))
+    else
+        missed=$((missed + 1))
+    fi
+    base=$((($(date +%s%N) - start) / 1000000))
     start=$(date +%s%N)
     timeout 30 $WINE 'C:\Program Files\Brindlex\brindlex.exe' >"$E2E_DIR/second.log" 2>&1 ||
         e2e_fail "try $try: the second start ended with $?"
     ms=$((($(date +%s%N) - start) / 1000000))
-    [ "$ms" -gt "$slowest" ] && slowest=$ms
-    [ "$ms" -lt 1000 ] || e2e_fail "try $try: the second start took $ms ms"
+    own=$((ms > base ? ms - base : 0))
+    [ "$own" -gt "$slowest" ] && slowest=$own
+    [ "$own" -lt 1000 ] && [ "$ms" -lt 3000 ] ||
+        e2e_fail "try $try: the second start took $ms ms (a small program's start: $base ms)"
 
     probe visible 'Brindlex v5.0' 30000 || e2e_fail "try $try: the first window did not appear"
     probe foreground 'Brindlex v5.0' 10000 || e2e_fail "try $try: the first window is not in front"
@@ -44,5 +61,5 @@ for try in $(seq "$tries"); do
     probe command 'Brindlex v5.0' 32775 || e2e_fail "try $try: could not send Exit"
     wait "$first" || e2e_fail "try $try: the first copy exited with $?"
 done
-echo "second start: $tries of $tries ended within 1 s (slowest $slowest ms)"
+echo "second start: $tries of $tries ended within 1 s of a small program's start (slowest $slowest ms beyond it; $missed more starts came too late to count)"
 echo PASS
