@@ -128,10 +128,9 @@ bool ProgramIsAsking() {
 bool FinishAnswer(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, DWORD* transferred) {
     if (!started && ::GetLastError() != ERROR_IO_PENDING)
         return false;
-    const ULONGLONG limit = ::GetTickCount64() + kUserAnswerLimitMs;
     HANDLE waits[] = {overlapped.hEvent, g_closingEvent.Get()};
     DWORD waited = ::WaitForMultipleObjects(2, waits, FALSE, kAnswerTimeoutMs);
-    while (waited == WAIT_TIMEOUT && ProgramIsAsking() && ::GetTickCount64() < limit)
+    while (waited == WAIT_TIMEOUT && ProgramIsAsking())
         waited = ::WaitForMultipleObjects(2, waits, FALSE, kAnswerTimeoutMs);
     if (waited != WAIT_OBJECT_0) {
         ::CancelIoEx(pipe, &overlapped);

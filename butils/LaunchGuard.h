@@ -8,12 +8,11 @@ namespace butils {
 // How long the module waits for the program. Connecting to a busy queue and
 // sending get 3 seconds each; the answer gets 5. Longer only while the
 // program shows that it is asking the user (its "asking" event is set): then
-// up to 5 minutes, so a launch is not let through before the user has said
-// No. A queue that is absent or breaks (the program ended or crashed) lets
-// the launch go at once.
+// until the user answers, so a known unwanted program is not let through
+// because nobody was at the machine. A queue that is absent or breaks (the
+// program ended or crashed) lets the launch go at once.
 inline constexpr DWORD kConnectTimeoutMs = 3000;
 inline constexpr DWORD kAnswerTimeoutMs = 5000;
-inline constexpr DWORD kUserAnswerLimitMs = 300000;
 // How long an allowed child may take to load the module before it runs
 // without it.
 inline constexpr DWORD kChildLoadTimeoutMs = 5000;

@@ -1,7 +1,6 @@
 #include "realtime/win32/RealTimeFilter.h"
 
 #include <atomic>
-#include <mutex>
 
 #include "app/Messages.h"
 #include "inject/Injection.h"
@@ -19,10 +18,6 @@ constexpr DWORD kInjectTimeoutMs = 7000;
 std::atomic<HWND> g_owner{nullptr};
 // The program's own module, one per process.
 HMODULE g_programModule = nullptr;
-// One query at a time reaches the window: the popup takes messages while it
-// waits for the user, and a second query let in then would open a second
-// popup over the first. The others wait here, their launches with them.
-std::mutex g_askOneAtATime;
 
 // The allocation base of this code, when the memory query says it is a
 // committed image.
@@ -64,9 +59,12 @@ bool CRealTimeFilter::CreateQueue(HWND owner) {
 }
 
 void CRealTimeFilter::SetAskingUser(bool asking) {
+    // Alerts nest (a second one opens while the first waits): the event
+    // stays set until the last has been answered.
+    askingCount_ += asking ? 1 : -1;
     if (!asking_)
         return;
-    if (asking)
+    if (askingCount_ > 0)
         ::SetEvent(asking_.Get());
     else
         ::ResetEvent(asking_.Get());
@@ -94,16 +92,16 @@ void OnLaunchQuery(const wchar_t*, const void* message, DWORD messageLength, voi
     auto query = DecodeLaunchMessage(message, messageLength);
     // With the window gone the program is ending: a launch waiting for it
     // goes ahead rather than being refused by nobody.
-    if (query && owner != nullptr) {
-        std::lock_guard<std::mutex> one(g_askOneAtATime);
-        if (::IsWindow(owner)) {
-            const LRESULT result = ::SendMessageW(
-                owner, app::WM_EXE_LAUNCH_PROMPT, reinterpret_cast<WPARAM>(query->caller.c_str()),
-                reinterpret_cast<LPARAM>(query->executable.c_str()));
-            // A window destroyed while it was asked answers nothing.
-            if (::IsWindow(owner))
-                verdict = result == 1 ? kLaunchAllow : kLaunchBlock;
-        }
+    // Each client has its own thread, and the window takes sent messages
+    // while an alert waits for the user: a launch that needs no alert is
+    // answered meanwhile instead of waiting for that user.
+    if (query && owner != nullptr && ::IsWindow(owner)) {
+        const LRESULT result = ::SendMessageW(owner, app::WM_EXE_LAUNCH_PROMPT,
+                                              reinterpret_cast<WPARAM>(query->caller.c_str()),
+                                              reinterpret_cast<LPARAM>(query->executable.c_str()));
+        // A window destroyed while it was asked answers nothing.
+        if (::IsWindow(owner))
+            verdict = result == 1 ? kLaunchAllow : kLaunchBlock;
     }
     EncodeLaunchAnswer(verdict, answer);
 }

@@ -28,8 +28,9 @@ class CRealTimeFilter {
     void Uninject();
     bool IsInjected() const { return injected_ != 0; }
 
-    // While set, filter modules waiting for an answer keep waiting past
-    // their usual time-out: the user is being asked.
+    // While an alert is open, filter modules waiting for an answer keep
+    // waiting past their usual time-out: the user is being asked. Calls pair
+    // up (true, then false) and may nest.
     void SetAskingUser(bool asking);
 
     // The executables of the loaded database, rebuilt after every load.
@@ -41,6 +42,7 @@ class CRealTimeFilter {
     std::string modulePath_;
     int injected_ = 0;
     platform::win32::UniqueKernelHandle asking_;
+    int askingCount_ = 0;
     LaunchIndex index_;
 };
 

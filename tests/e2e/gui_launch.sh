@@ -185,6 +185,11 @@ wait_module "$after" || e2e_fail "the module did not come back"
 # ahead instead of waiting for an answer that cannot come.
 ask_async killed.txt after create 'C:\Tools\sneaky.exe' "$(marker sneaky)"
 agent popup-wait 20000 >/dev/null || e2e_fail "no alert before the kill"
+# An unlisted program needs no answer from the user: it does not wait
+# behind the open alert.
+rm -f "$tools/plain.ran"
+[ "$(agent ask before create 'C:\Tools\plain.exe' "$(marker plain)")" = "exit 0" ] && ran plain ||
+    e2e_fail "an unlisted program waited behind the open alert"
 start=$SECONDS
 agent kill brindlex.exe || e2e_fail "could not end brindlex.exe"
 wait "$async" || true
