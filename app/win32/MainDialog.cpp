@@ -15,6 +15,7 @@
 #include "app/win32/res/MainIds.h"
 #include "platform/win32/WideText.h"
 #include "settings/Strings.h"
+#include "shields/places/win32/FavoritesNotify.h"
 
 namespace app {
 
@@ -136,6 +137,7 @@ CMainDialog::CMainDialog(AppContext& context, LaunchOptions options, removal::Pr
       model_(context.system, prompts, options),
       schedule_(context.system, prompts),
       ownNotice_(nullptr),
+      cookieDecisions_(context.system.registry),
       shieldMonitor_(context.system, shieldPopup_),
       scanContext_(context.system, context.database, *this) {}
 
@@ -207,6 +209,7 @@ bool CMainDialog::OnInitDialog() {
 
     // 5. The shield switches, with the pages they maintain and the filter
     // module.
+    ProvideShieldServices();
     shieldMonitor_.LoadShieldSettings();
     ApplyRealTimeSwitch();
     context_.anyShieldOn = shieldMonitor_.switches().AnyShieldOn();
@@ -241,6 +244,24 @@ bool CMainDialog::OnInitDialog() {
             SetTimer(hwnd(), timer.id, timer.delayMs, nullptr);
     }
     return true;
+}
+
+void CMainDialog::ProvideShieldServices() {
+    shields::ShieldServices& services = shieldMonitor_.services();
+    // The cookie shield reads the cookie names of every entry at each
+    // notice, so a Reference file loaded later counts at once.
+    services.database = &context_.database;
+    services.shortcuts = &shortcutResolver_;
+    services.cookieDecisions = &cookieDecisions_;
+    services.registerFavorites = [this] {
+        shields::win32::UnregisterFavoritesNotifications(favoritesRegistration_);
+        favoritesRegistration_ =
+            shields::win32::RegisterFavoritesNotifications(hwnd(), WM_SHIELD_FAVORITES_CHANGED);
+        return favoritesRegistration_ != 0;
+    };
+    services.tellUser = [this](std::string_view message) {
+        prompts_.Ask(message, kMessageCaption, removal::Buttons::kOk);
+    };
 }
 
 void CMainDialog::SetUpLook() {
@@ -355,6 +376,7 @@ bool CMainDialog::OnCommand(int id, int code) {
         }
         case commands::kIgnoreList: {
             CIgnoreListDialog ignoreList(context_, hwnd());
+            ignoreList.SetCookieDecisions(cookieDecisions_);
             ignoreList.DoModal();
             return true;
         }
@@ -547,6 +569,8 @@ void CMainDialog::OnDestroy() {
     // notices are ignored from here on.
     if (watchers_)
         watchers_->StopAll();
+    shields::win32::UnregisterFavoritesNotifications(favoritesRegistration_);
+    favoritesRegistration_ = 0;
     schedule_.waiter().Cancel();
     if (realTimeFilter_.IsInjected())
         realTimeFilter_.Uninject();

@@ -21,6 +21,8 @@
 #include "scan/ScanDriver.h"
 #include "schedule/win32/ScanSchedule.h"
 #include "shields/ShieldMonitor.h"
+#include "shields/places/CookieDecisions.h"
+#include "shields/places/win32/InternetShortcut.h"
 #include "shields/win32/ShieldWatchers.h"
 #include "ui/BitmapButton.h"
 #include "ui/Dialog.h"
@@ -126,6 +128,8 @@ class CMainDialog : public ui::CDialog,
     void ApplyRealTimeSwitch();
     // WM_EXE_LAUNCH_PROMPT: 1 lets the launch go, 0 stops it.
     LRESULT OnExeLaunchPrompt(WPARAM caller, LPARAM executable);
+    // What the shields need of this window and the shell.
+    void ProvideShieldServices();
     void ShowAbout();
     void ReloadReference();
     void StopScanAndWait();
@@ -140,6 +144,10 @@ class CMainDialog : public ui::CDialog,
     MinimizeNotice* notice_ = &ownNotice_;
     std::unique_ptr<TrayIcon> tray_;
     ShieldPopup shieldPopup_;
+    shields::win32::InternetShortcutResolver shortcutResolver_;
+    // Shared by the cookie shield and the "Ignored Cookies" window.
+    shields::RegistryCookieDecisions cookieDecisions_;
+    ULONG favoritesRegistration_ = 0;
     shields::CShieldMonitor shieldMonitor_;
     realtime::CRealTimeFilter realTimeFilter_;
     std::unique_ptr<shields::win32::ShieldWatchers> watchers_;

@@ -87,15 +87,23 @@ bool HostsShield::TakeHostsSnapshot(std::string_view path) {
 }
 
 std::optional<std::string> HostsShield::FindNewLine() const {
+    std::vector<std::string> lines = FindNewLines();
+    if (lines.empty())
+        return std::nullopt;
+    return std::move(lines.front());
+}
+
+std::vector<std::string> HostsShield::FindNewLines() const {
+    std::vector<std::string> found;
     std::string contents;
     if (path_.empty() || files_.ReadFile(path_, &contents) != platform::kSuccess)
-        return std::nullopt;
+        return found;
     for (const RawLine& line : SplitLines(contents)) {
         const std::string_view trimmed = text::Trim(line.text);
         if (IsAddressLine(trimmed) && !InSnapshot(trimmed))
-            return std::string(trimmed);
+            found.emplace_back(trimmed);
     }
-    return std::nullopt;
+    return found;
 }
 
 HostsShield::Outcome HostsShield::CheckHostsFile(const Ask& ask) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
@@ -49,6 +50,8 @@ class HostsShield {
     // (case-insensitive); nothing when there is none or the file cannot be
     // read.
     std::optional<std::string> FindNewLine() const;
+    // Every such line, in file order.
+    std::vector<std::string> FindNewLines() const;
     // Asks about the first new line. Accepted retakes the snapshot (every
     // other new line is accepted with it); refused rewrites the file without
     // any line that is not in the snapshot.

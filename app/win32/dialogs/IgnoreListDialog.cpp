@@ -87,9 +87,12 @@ bool CIgnoreListDialog::OnInitDialog() {
 
 bool CIgnoreListDialog::OnCommand(int id, int code) {
     if (id == IDC_BX_VIEW_COOKIES) {
-        CIgnoredCookiesDialog cookies(context_, hwnd());
-        cookies.SetPrompts(prompts());
-        cookies.DoModal();
+        std::unique_ptr<CIgnoredCookiesDialog> cookies =
+            cookieDecisions_ != nullptr
+                ? std::make_unique<CIgnoredCookiesDialog>(*cookieDecisions_, hwnd())
+                : std::make_unique<CIgnoredCookiesDialog>(context_, hwnd());
+        cookies->SetPrompts(prompts());
+        cookies->DoModal();
         return true;
     }
     return ui::CDialog::OnCommand(id, code);

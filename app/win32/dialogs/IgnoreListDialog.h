@@ -37,6 +37,9 @@ class CIgnoredCookiesDialog : public ui::CPromptingDialog {
 class CIgnoreListDialog : public ui::CPromptingDialog {
   public:
     CIgnoreListDialog(AppContext& context, HWND parent);
+    // "View Ignored Cookies" lists these decisions (the cookie shield's);
+    // without them, those kept in the registry.
+    void SetCookieDecisions(CookieDecisionStore& store) { cookieDecisions_ = &store; }
 
   protected:
     bool OnInitDialog() override;
@@ -45,6 +48,7 @@ class CIgnoreListDialog : public ui::CPromptingDialog {
 
   private:
     AppContext& context_;
+    CookieDecisionStore* cookieDecisions_ = nullptr;
     refdb::IgnoreListEditor editor_;
     ui::CListView view_;
 };

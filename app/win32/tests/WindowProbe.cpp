@@ -10,6 +10,8 @@
 //   bxprobe shown PROGRAM.exe [MS] a visible window of a process of that name
 //   bxprobe tray-shield           prints how many pixels of the tray show the shield
 //   bxprobe command TITLE ID      posts WM_COMMAND ID to it
+//   bxprobe text TITLE ID         prints the text of its control ID
+//   bxprobe check TITLE ID        ticks its check box ID
 //   bxprobe shot TITLE FILE       writes its picture as PNG ("-" for the desktop)
 #include "platform/win32/Windows.h"
 
@@ -191,6 +193,21 @@ int wmain(int argc, wchar_t** argv) {
                        PostMessageW(window, WM_COMMAND, std::wcstoul(argv[3], nullptr, 10), 0)
                    ? 0
                    : 1;
+    }
+    if ((command == L"text" || command == L"check") && argc > 3) {
+        HWND window = WindowTitled(title);
+        HWND control =
+            window != nullptr
+                ? GetDlgItem(window, static_cast<int>(std::wcstoul(argv[3], nullptr, 10)))
+                : nullptr;
+        if (control == nullptr)
+            return 1;
+        if (command == L"check")
+            return SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0) == 0 ? 0 : 1;
+        wchar_t text[4096] = {};
+        GetWindowTextW(control, text, 4096);
+        std::printf("%s\n", platform::win32::Narrow(text).c_str());
+        return 0;
     }
     if (command == L"shot" && argc > 3) {
         HWND window = title == L"-" ? GetDesktopWindow() : WindowTitled(title);
