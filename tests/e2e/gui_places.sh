@@ -11,13 +11,16 @@
 #  - a cookie of a site the Reference file names is asked about; the ticked
 #    box with No blocks it (decision 1: the next one goes at once), with Yes
 #    ignores it (2: kept silently); a cookie of another site is never asked
-#    about.
-# Screenshots of the three alerts land in BX_SCREENSHOT_DIR.
-#   gui_places.sh BRINDLEX.exe BXPROBE.exe BXCLI.exe
+#    about;
+#  - "Ignored Cookies" (places_gui_tests.exe, over the same registry) lists
+#    those two decisions, and "Remove Selected" on the blocked one makes the
+#    running shield ask about that cookie again.
+# Screenshots of the alerts and the window land in BX_SCREENSHOT_DIR.
+#   gui_places.sh BRINDLEX.exe BXPROBE.exe BXCLI.exe PLACES_GUI_TESTS.exe
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/gui_lib.sh"
 bin=$(dirname "$1")
-e2e_new_prefix "$1" "$2" "$3" "$bin/brindlex4_010907.bx"
+e2e_new_prefix "$1" "$2" "$3" "$4" "$bin/brindlex4_010907.bx"
 gui_display
 shots=${BX_SCREENSHOT_DIR:-$E2E_DIR/shots}
 mkdir -p "$shots"
@@ -180,6 +183,26 @@ cookie cobbleclick 2
 no_alert 'New Cookie Added' 4 "an ignored cookie"
 [ -e "$cookies_unix/$user@cobbleclick[2].txt" ] || e2e_fail "an ignored cookie went"
 
+# --- "Ignored Cookies" ---
+set +e
+BX_PLACES_BLOCKED=adtrakkle BX_PLACES_IGNORED=cobbleclick BX_SCREENSHOT_DIR='C:\shots' \
+    gui_run places_gui_tests.exe --gtest_filter=PlacesStep.IgnoredCookies >"$E2E_DIR/ignored.log" 2>&1
+status=$?
+set -e
+[ "$status" = 0 ] || e2e_fail "Ignored Cookies: exit $status: $(tail -30 "$E2E_DIR/ignored.log")"
+grep -q '\[  PASSED  \] 1 test' "$E2E_DIR/ignored.log" ||
+    e2e_fail "the Ignored Cookies step did not run: $(tail -20 "$E2E_DIR/ignored.log")"
+cp "$WINEPREFIX"/drive_c/shots/*.png "$shots/" 2>/dev/null || true
+[ "$(decision adtrakkle)" = none ] || e2e_fail "adtrakkle still has decision $(decision adtrakkle)"
+[ "$(decision cobbleclick)" = 0x2 ] || e2e_fail "cobbleclick lost its decision"
+cookie adtrakkle 3
+expect_alert 'New Cookie Added' \
+    'An Attempt was made to add (adtrakkle) Cookie, Do you want to Authorize this addition?' \
+    places_cookie_alert_again.png
+answer 'New Cookie Added' no
+until_true 5 test ! -e "$cookies_unix/$user@adtrakkle[3].txt" || e2e_fail "the refused cookie stayed"
+[ "$(decision adtrakkle)" = none ] || e2e_fail "No without the box recorded $(decision adtrakkle)"
+
 # The tray's Exit; with shields on it asks first.
 probe command 'Brindlex v5.0' 32775 || e2e_fail "could not send Exit"
 if probe wait 'Brindlex' 5000; then
@@ -187,5 +210,5 @@ if probe wait 'Brindlex' 5000; then
 fi
 probe gone 'Brindlex v5.0' 15000 || e2e_fail "the program did not end"
 wait "$program" || true
-echo "hosts: refused line removed, accepted line kept, comment silent; favorites: shortcut deleted after $gone_after s, folder silent; cookies: blocked, ignored, other site silent"
+echo "hosts: refused line removed, accepted line kept, comment silent; favorites: shortcut deleted after $gone_after s, folder silent; cookies: blocked, ignored, other site silent, asked again after Remove Selected"
 echo PASS
