@@ -157,9 +157,11 @@ CMainDialog::~CMainDialog() {
 bool CMainDialog::LoadReferenceFile(HWND progressBar) {
     HWND owner = progressBar != nullptr ? GetParent(progressBar) : hwnd();
     DialogRecovery recovery(context_, owner, progressBar, prompts_, updatePrompts_);
+    // The index points into the database's records, which a load replaces,
+    // whether it succeeds or not; the recovery's dialogs take messages, so a
+    // launch query can arrive in between.
+    realTimeFilter_.index().Rebuild({});
     const bool loaded = app::LoadReferenceFile(recovery, prompts_);
-    // The index points into the database's records: a load replaces them,
-    // whether it succeeded or not.
     realTimeFilter_.index().Rebuild(context_.database.executables());
     return loaded;
 }
