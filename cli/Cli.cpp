@@ -48,6 +48,7 @@ void AddAllCommands(CommandSet& commands) {
     AddScanCommands(commands);
     AddRemovalCommands(commands);
     AddActiveXCommands(commands);
+    AddShieldsCommands(commands);
 }
 
 }  // namespace cli

@@ -74,5 +74,6 @@ void AddUpdateCommands(CommandSet& commands);  // also db keygen, sign, verify
 void AddScanCommands(CommandSet& commands);
 void AddRemovalCommands(CommandSet& commands);  // remove, restore
 void AddActiveXCommands(CommandSet& commands);
+void AddShieldsCommands(CommandSet& commands);
 
 }  // namespace cli

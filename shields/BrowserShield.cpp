@@ -24,26 +24,47 @@ constexpr PageInfo kPages[] = {
 
 }  // namespace
 
-void BrowserShield::ApplySettings(settings::SettingsStore& store, const ShieldSwitches& s) {
-    platform::Registry& registry = services_.system.registry;
+BrowserShield::Maintained BrowserShield::MaintainedPages(const settings::SettingsStore& store,
+                                                         const ShieldSwitches& s) {
+    Maintained pages;
     if (s.homePage) {
         std::string page;
         store.GetSetting("hmpg", &page);
-        if (page.empty()) {
-            page = "about:blank";
-            store.SetSetting("hmpg", page);
-        }
-        WriteText(registry, kHkeyCurrentUser, kBrowserMainKey, kPages[kStartPage].value, page);
-        baselines_[kStartPage] = page;
+        pages[kStartPage] = page.empty() ? std::string(kBlankHomePage) : page;
     }
     if (s.hijack) {
         std::string search;
         store.GetSetting("srchpge", &search);
-        WriteText(registry, kHkeyCurrentUser, kBrowserMainKey, kPages[kLocalPage].value,
-                  kMaintainedLocalPage);
-        WriteText(registry, kHkeyCurrentUser, kBrowserMainKey, kPages[kSearchPage].value, search);
-        baselines_[kLocalPage] = kMaintainedLocalPage;
-        baselines_[kSearchPage] = search;
+        pages[kSearchPage] = search;
+        pages[kLocalPage] = kMaintainedLocalPage;
+    }
+    return pages;
+}
+
+void BrowserShield::ApplySettings(settings::SettingsStore& store, const ShieldSwitches& s) {
+    platform::Registry& registry = services_.system.registry;
+    const Maintained pages = MaintainedPages(store, s);
+    if (pages[kStartPage]) {
+        std::string stored;
+        store.GetSetting("hmpg", &stored);
+        if (stored.empty())
+            store.SetSetting("hmpg", *pages[kStartPage]);
+    }
+    for (Page page : {kStartPage, kLocalPage, kSearchPage}) {
+        if (!pages[page])
+            continue;
+        WriteText(registry, kHkeyCurrentUser, kBrowserMainKey, kPages[page].value, *pages[page]);
+        baselines_[page] = *pages[page];
+    }
+}
+
+void BrowserShield::TakeAuditBaseline(const settings::SettingsStore& store,
+                                      const ShieldSwitches& s) {
+    TakeBrowserBaselines();
+    const Maintained pages = MaintainedPages(store, s);
+    for (int page = kStartPage; page <= kSearchBar; ++page) {
+        if (pages[page])
+            baselines_[page] = *pages[page];
     }
 }
 
@@ -131,8 +152,15 @@ void BrowserShield::Audit(std::vector<PlaceStatus>& out) {
             place.place = std::string(platform::RootName(hive)) + "\\" + kBrowserMainKey + "\\" +
                           kPages[page].value;
             place.watched = s.shieldsActive && (page == kStartPage ? s.homePage : s.hijack);
-            const std::string now = ReadText(registry, hive, kBrowserMainKey, kPages[page].value);
-            place.matches = text::EqualsNoCase(now, baselines_[page]);
+            bool present = false;
+            const std::string now =
+                ReadText(registry, hive, kBrowserMainKey, kPages[page].value, &present);
+            // As in CheckPage: a value the machine's key does not hold is no
+            // change.
+            place.matches = (!present && hive == kHkeyLocalMachine) ||
+                            text::EqualsNoCase(now, baselines_[page]);
+            place.now = {now};
+            place.baseline = {baselines_[page]};
             if (!place.matches)
                 place.differences.push_back(now);
             out.push_back(std::move(place));

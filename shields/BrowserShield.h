@@ -4,6 +4,7 @@
 // current user's browser values; a change under either hive's "Main" key is
 // asked about, and a refused one is written back as the baseline.
 #include <array>
+#include <optional>
 #include <string>
 
 #include "shields/Shield.h"
@@ -13,6 +14,8 @@ namespace shields {
 
 inline constexpr const char* kBrowserMainKey = "Software\\Microsoft\\Internet Explorer\\Main";
 inline constexpr const char* kMaintainedLocalPage = "\\blank.htm";
+// The home page kept while "hmpg" is empty.
+inline constexpr const char* kBlankHomePage = "about:blank";
 inline constexpr int kCurrentUserMainKeyId = 2;
 inline constexpr int kLocalMachineMainKeyId = 3;
 
@@ -24,6 +27,8 @@ class BrowserShield : public Shield {
     void Start(WatchRequests& watches) override;
     bool OnNotice(const Notice& notice) override;
     void OnSwitchesChanged(const ShieldSwitches& before, const ShieldSwitches& after) override;
+    void TakeAuditBaseline(const settings::SettingsStore& store,
+                           const ShieldSwitches& switches) override;
     void Audit(std::vector<PlaceStatus>& out) override;
 
     // `TakeBrowserBaselines`: the current user's four values.
@@ -35,6 +40,10 @@ class BrowserShield : public Shield {
     const std::string& baseline(Page page) const { return baselines_[page]; }
 
   private:
+    // The pages the switched-on shields keep at fixed values.
+    using Maintained = std::array<std::optional<std::string>, 4>;
+    static Maintained MaintainedPages(const settings::SettingsStore& store,
+                                      const ShieldSwitches& switches);
     void CheckPage(platform::HKey hive, Page page);
 
     ShieldServices& services_;

@@ -62,7 +62,19 @@ struct PlaceStatus {
     std::string place;   // a registry path or folder
     bool watched = false;
     bool matches = true;
+    // What is there now (a value, the data of every Run value, the files)
+    // and what the shield expects there.
+    std::vector<std::string> now;
+    std::vector<std::string> baseline;
+    // The items of `now` that the baseline does not hold.
     std::vector<std::string> differences;
+};
+
+// Takes the watches and starts nothing.
+class NoWatchRequests : public WatchRequests {
+  public:
+    void WatchKey(const KeyWatch&) override {}
+    void WatchFolder(const FolderWatch&) override {}
 };
 
 class Shield {
@@ -85,6 +97,16 @@ class Shield {
     virtual void OnSwitchesChanged(const ShieldSwitches& before, const ShieldSwitches& after) {
         (void)before;
         (void)after;
+    }
+    // The baseline a start with these switches would leave, taken without
+    // writing anything and without watching (the one-shot audit of
+    // `bxcli shields status`). By default what Start takes.
+    virtual void TakeAuditBaseline(const settings::SettingsStore& store,
+                                   const ShieldSwitches& switches) {
+        (void)store;
+        (void)switches;
+        NoWatchRequests none;
+        Start(none);
     }
     // The places this shield watches, compared with its baseline now.
     virtual void Audit(std::vector<PlaceStatus>& out) { (void)out; }

@@ -110,6 +110,15 @@ void CShieldMonitor::Deliver(const Notice& notice) {
     }
 }
 
+std::vector<PlaceStatus> CShieldMonitor::AuditAsAtStart() {
+    EnsureShields();
+    const settings::SettingsStore store(system_);
+    switches_ = ReadShieldSwitches(store);
+    for (auto& shield : shields_)
+        shield->TakeAuditBaseline(store, switches_);
+    return Audit();
+}
+
 std::vector<PlaceStatus> CShieldMonitor::Audit() {
     EnsureShields();
     std::vector<PlaceStatus> places;

@@ -51,6 +51,10 @@ class CShieldMonitor {
 
     // The places every shield watches against their baselines.
     std::vector<PlaceStatus> Audit();
+    // For a monitor that has not started: the switches as the settings hold
+    // them and the baselines a start would take, all without writing, then
+    // Audit.
+    std::vector<PlaceStatus> AuditAsAtStart();
 
     const ShieldSwitches& switches() const { return switches_; }
     ShieldAlerts& alerts() { return alerts_; }

@@ -198,6 +198,11 @@ void StartupShield::OnSwitchesChanged(const ShieldSwitches& before, const Shield
     }
 }
 
+void StartupShield::TakeAuditBaseline(const settings::SettingsStore&, const ShieldSwitches&) {
+    TakeRunBaselines();
+    TakeStartupFolderLists();
+}
+
 void StartupShield::Audit(std::vector<PlaceStatus>& out) {
     const ShieldSwitches& s = services_.switches;
     for (const RunHive& hive : hives_) {
@@ -205,7 +210,9 @@ void StartupShield::Audit(std::vector<PlaceStatus>& out) {
         place.shield = "strupshld";
         place.place = std::string(platform::RootName(hive.root)) + "\\" + hive.path;
         place.watched = s.startup;
-        for (const std::string& entry : ReadRunData(hive)) {
+        place.now = ReadRunData(hive);
+        place.baseline = hive.baseline;
+        for (const std::string& entry : place.now) {
             if (!Contains(hive.baseline, entry))
                 place.differences.push_back(entry);
         }
@@ -217,7 +224,9 @@ void StartupShield::Audit(std::vector<PlaceStatus>& out) {
         place.shield = "strupshld";
         place.place = folder.path;
         place.watched = s.shieldsActive && s.startup;
-        for (const std::string& file : ListFiles(folder.path)) {
+        place.now = ListFiles(folder.path);
+        place.baseline = folder.files;
+        for (const std::string& file : place.now) {
             if (!Contains(folder.files, file))
                 place.differences.push_back(file);
         }

@@ -153,3 +153,21 @@ TEST_F(RegistryChangeMonitorTest, StopWakesEveryWaitingThreadWithoutAReport) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RegistryChangeMonitorTest, AKeyThatMayNotBeWatchedFailsOnceTheOthersGoOn) {
+    registry_.DenyAccess(kHkeyCurrentUser, kMain, platform::kKeyNotify);
+    ASSERT_TRUE(monitor_.AddKey(kHkeyCurrentUser, kMain, 2));
+    ASSERT_TRUE(monitor_.AddKey(kHkeyCurrentUser, kRun, 4));
+    EXPECT_EQ(recorder_.WaitForFailures(1),
+              std::vector<std::string>{"Error in RegOpenKeyEx while monitoring key"});
+    WaitUntilArmed(1);
+    helper_.SetString(kHkeyCurrentUser, kMain, "Start Page", "x");
+    helper_.SetString(kHkeyCurrentUser, kRun, "a", "a.exe");
+    EXPECT_EQ(recorder_.WaitForChanges(1), std::vector<int>{4});
+    EXPECT_EQ(recorder_.WaitForChanges(2, 200ms), std::vector<int>{4});
+    EXPECT_EQ(recorder_.WaitForFailures(2, 200ms).size(), 1u);
+}
+
+}  // namespace

@@ -141,6 +141,23 @@ TEST_F(StartupShieldTest, ARefusedRunValueIsDeletedAndTheOthersStay) {
     EXPECT_EQ(popup_.asked.size(), 2u);
 }
 
+TEST_F(StartupShieldTest, AValueThatMayNotBeDeletedStaysAndIsNotAskedAgain) {
+    Start();
+    Run(kHkeyCurrentUser, kRunKey, "Bad", "C:\\bad.exe");
+    machine_.registry().DenyAccess(kHkeyCurrentUser, kRunKey, platform::kKeySetValue);
+    KeyChanged(4);
+    ASSERT_EQ(popup_.asked.size(), 1u);
+    EXPECT_EQ(Names(kHkeyCurrentUser, kRunKey), (std::vector<std::string>{"Mine", "Bad"}));
+    KeyChanged(4);
+    EXPECT_EQ(popup_.asked.size(), 1u);
+    // Allowed again, the next new value is deleted, the others left alone.
+    machine_.registry().DenyAccess(kHkeyCurrentUser, kRunKey, 0);
+    Run(kHkeyCurrentUser, kRunKey, "Worse", "C:\\worse.exe");
+    KeyChanged(4);
+    ASSERT_EQ(popup_.asked.size(), 2u);
+    EXPECT_EQ(Names(kHkeyCurrentUser, kRunKey), (std::vector<std::string>{"Mine", "Bad"}));
+}
+
 TEST_F(StartupShieldTest, EntriesAreKnownByTheirData) {
     Start();
     // The same command line under another name, and a renamed value: not new.
