@@ -16,6 +16,7 @@
 #include "platform/win32/WideText.h"
 #include "settings/Strings.h"
 #include "shields/places/win32/FavoritesNotify.h"
+#include "shields/win32/ConfigureShieldsDialog.h"
 
 namespace app {
 
@@ -434,8 +435,9 @@ bool CMainDialog::OnCommand(int id, int code) {
 }
 
 void CMainDialog::OnConfigureShields() {
-    // The dialog of its own is not there yet: the settings are applied as
-    // they stand.
+    shields::win32::CConfigureShieldsDialog dialog(context_.system, hwnd());
+    if (dialog.DoModal() != IDOK)
+        return;
     shieldMonitor_.LoadShieldSettings();
     ApplyRealTimeSwitch();
     context_.anyShieldOn = shieldMonitor_.switches().AnyShieldOn();

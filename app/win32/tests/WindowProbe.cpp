@@ -13,6 +13,16 @@
 //   bxprobe text TITLE ID         prints the text of its control ID
 //   bxprobe check TITLE ID        ticks its check box ID
 //   bxprobe shot TITLE FILE       writes its picture as PNG ("-" for the desktop)
+//   bxprobe click TITLE ID        clicks its button ID (BM_CLICK)
+//   bxprobe responsive TITLE MS   it answers a message within MS
+//   bxprobe burst ROOT PATH COUNT DISTINCT
+//                                 COUNT value writes into the key, cycling over
+//                                 DISTINCT values "burstN" = "C:\burst\N.exe";
+//                                 prints the milliseconds taken
+//   bxprobe latency TITLE ROOT PATH NAME DATA MS
+//                                 writes the value, then prints the milliseconds
+//                                 until a visible window titled TITLE exists
+// ROOT is HKCU or HKLM.
 #include "platform/win32/Windows.h"
 
 #include <cstdio>
@@ -139,6 +149,67 @@ int CountShieldPixelsInTray() {
     return count;
 }
 
+HKEY RootNamed(const std::wstring& name) {
+    if (name == L"HKCU")
+        return HKEY_CURRENT_USER;
+    if (name == L"HKLM")
+        return HKEY_LOCAL_MACHINE;
+    return nullptr;
+}
+
+bool WriteString(HKEY key, const std::wstring& name, const std::wstring& data) {
+    return RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+HKEY CreateKey(const std::wstring& root, const std::wstring& path) {
+    HKEY top = RootNamed(root);
+    HKEY key = nullptr;
+    if (top == nullptr || RegCreateKeyExW(top, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                          &key, nullptr) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+int Burst(const std::wstring& root, const std::wstring& path, unsigned count, unsigned distinct) {
+    HKEY key = CreateKey(root, path);
+    if (key == nullptr || distinct == 0)
+        return 1;
+    const ULONGLONG start = GetTickCount64();
+    bool ok = true;
+    for (unsigned i = 0; i < count && ok; ++i) {
+        const std::wstring n = std::to_wstring(i % distinct);
+        ok = WriteString(key, L"burst" + n, L"C:\\burst\\" + n + L".exe");
+    }
+    RegCloseKey(key);
+    std::printf("%llu\n", GetTickCount64() - start);
+    return ok ? 0 : 1;
+}
+
+int Latency(const std::wstring& title, const std::wstring& root, const std::wstring& path,
+            const std::wstring& name, const std::wstring& data, DWORD timeoutMs) {
+    HKEY key = CreateKey(root, path);
+    if (key == nullptr)
+        return 1;
+    LARGE_INTEGER frequency{}, start{}, now{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const bool written = WriteString(key, name, data);
+    RegCloseKey(key);
+    if (!written)
+        return 1;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!IsWindowVisible(WindowTitled(title))) {
+        if (GetTickCount64() > deadline)
+            return 1;
+        Sleep(1);
+    }
+    QueryPerformanceCounter(&now);
+    std::printf("%.1f\n", 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
+                              static_cast<double>(frequency.QuadPart));
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -151,6 +222,17 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (argc < 3)
         return 2;
+    if (command == L"burst") {
+        return argc > 5 ? Burst(argv[2], argv[3],
+                                static_cast<unsigned>(std::wcstoul(argv[4], nullptr, 10)),
+                                static_cast<unsigned>(std::wcstoul(argv[5], nullptr, 10)))
+                        : 2;
+    }
+    if (command == L"latency") {
+        return argc > 7 ? Latency(argv[2], argv[3], argv[4], argv[5], argv[6],
+                                  static_cast<DWORD>(std::wcstoul(argv[7], nullptr, 10)))
+                        : 2;
+    }
     const std::wstring title = argv[2];
     const DWORD timeout = argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 0;
     if (command == L"wait")
@@ -204,10 +286,32 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         if (command == L"check")
             return SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0) == 0 ? 0 : 1;
+        // WM_GETTEXT itself: GetWindowText does not ask a control of another
+        // process (an edit box) for its text.
         wchar_t text[4096] = {};
-        GetWindowTextW(control, text, 4096);
+        DWORD_PTR copied = 0;
+        if (SendMessageTimeoutW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text),
+                                SMTO_ABORTIFHUNG, 5000, &copied) == 0)
+            return 1;
         std::printf("%s\n", platform::win32::Narrow(text).c_str());
         return 0;
+    }
+    if (command == L"click" && argc > 3) {
+        HWND control =
+            GetDlgItem(WindowTitled(title), static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
+        DWORD_PTR answer = 0;
+        return control != nullptr && SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG,
+                                                         5000, &answer) != 0
+                   ? 0
+                   : 1;
+    }
+    if (command == L"responsive") {
+        HWND window = WindowTitled(title);
+        DWORD_PTR answer = 0;
+        return window != nullptr && SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                                        timeout, &answer) != 0
+                   ? 0
+                   : 1;
     }
     if (command == L"shot" && argc > 3) {
         HWND window = title == L"-" ? GetDesktopWindow() : WindowTitled(title);
