@@ -359,10 +359,26 @@ Status MemoryRegistry::OpenKey(HKey parent, std::string_view subKey, std::uint32
     if (Status s = Enter(parent, "OpenKey", &subKey, &lock, &from))
         return s;
     Target target;
-    if (Status s = Walk(from, subKey, access, false, false, &target))
-        return s;
+    if (!FindUserClass(parent, from, subKey, access, &target)) {
+        if (Status s = Walk(from, subKey, access, false, false, &target))
+            return s;
+    }
     *result = AddHandle(target.node, MapAccess(access), target.path);
     return kSuccess;
+}
+
+bool MemoryRegistry::FindUserClass(HKey parent, const Handle& from, std::string_view subKey,
+                                   std::uint32_t access, Target* out) {
+    if (parent != kHkeyClassesRoot || subKey.empty())
+        return false;
+    auto software = hkcu_->children.find(Fold("Software"));
+    if (software == hkcu_->children.end())
+        return false;
+    auto classes = software->second->children.find(Fold("Classes"));
+    if (classes == software->second->children.end())
+        return false;
+    const Handle user{classes->second, from.access, from.path};
+    return Walk(user, subKey, access, false, false, out) == kSuccess;
 }
 
 Status MemoryRegistry::CreateKey(HKey parent, std::string_view subKey, std::uint32_t options,
@@ -375,8 +391,11 @@ Status MemoryRegistry::CreateKey(HKey parent, std::string_view subKey, std::uint
         return s;
     Target target;
     const bool isVolatile = (options & kRegOptionVolatile) != 0;
-    if (Status s = Walk(from, subKey, access, true, isVolatile, &target))
+    if (FindUserClass(parent, from, subKey, access, &target)) {
+        target.created = false;
+    } else if (Status s = Walk(from, subKey, access, true, isVolatile, &target)) {
         return s;
+    }
     *result = AddHandle(target.node, MapAccess(access), target.path);
     if (created != nullptr)
         *created = target.created;
@@ -502,8 +521,10 @@ Status MemoryRegistry::DeleteKey(HKey parent, std::string_view subKey) {
     if (Status s = Enter(parent, "DeleteKey", &subKey, &lock, &from))
         return s;
     Target target;
-    if (Status s = Walk(from, subKey, kDelete, false, false, &target))
-        return s;
+    if (!FindUserClass(parent, from, subKey, kDelete, &target)) {
+        if (Status s = Walk(from, subKey, kDelete, false, false, &target))
+            return s;
+    }
     Node* node = target.node.get();
     // Roots, the key HKEY_CLASSES_ROOT stands for, aliases and keys with
     // subkeys stay.

@@ -9,7 +9,10 @@
 // Like Windows, HKEY_CLASSES_ROOT is the same key as
 // HKEY_LOCAL_MACHINE\Software\Classes, the 32-bit view (kKeyWow64_32Key) of
 // HKEY_LOCAL_MACHINE\Software is its Wow6432Node subkey, and, once
-// LinkCurrentUser names a SID, HKEY_USERS\<SID> is HKEY_CURRENT_USER.
+// LinkCurrentUser names a SID, HKEY_USERS\<SID> is HKEY_CURRENT_USER. Keys
+// opened, created or deleted below HKEY_CLASSES_ROOT are the user's
+// (HKEY_CURRENT_USER\Software\Classes) where the user has that key, else the
+// machine's; enumerating HKEY_CLASSES_ROOT itself lists the machine's.
 // A new registry holds HKEY_LOCAL_MACHINE\Software\Classes and
 // HKEY_CURRENT_USER\Software.
 //
@@ -114,6 +117,11 @@ class MemoryRegistry : public Registry {
     // Looks the handle up, runs the fault hook for `operation` (on the
     // handle's path, or its subkey's when given), then locks and looks the
     // handle up again.
+    // Below HKEY_CLASSES_ROOT a key of the user's classes
+    // (HKEY_CURRENT_USER\Software\Classes) comes before the machine's one of
+    // the same name, as Windows merges the two. Lock held.
+    bool FindUserClass(HKey parent, const Handle& from, std::string_view subKey,
+                       std::uint32_t access, Target* out);
     Status Enter(HKey key, std::string_view operation, const std::string_view* subKey, Lock* lock,
                  Handle* h);
     bool Denied(const std::string& canonicalPath, std::uint32_t access) const;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -210,6 +211,45 @@ TEST(MemoryRegistry, ClassesRootIsTheMachineClassesKey) {
     EXPECT_EQ(reg.DeleteKey(kHkeyClassesRoot, ""), kErrorAccessDenied);
     reg.CloseKey(key);
     reg.CloseKey(machine);
+}
+
+TEST(MemoryRegistry, ClassesRootShowsTheUsersClassBeforeTheMachines) {
+    MemoryRegistry reg;
+    auto server = [&reg](const char* path) {
+        HKey key = kNullKey;
+        if (reg.OpenKey(kHkeyClassesRoot, path, kKeyRead, &key) != kSuccess)
+            return std::string("none");
+        char data[32] = {};
+        std::uint32_t size = sizeof(data) - 1;
+        reg.QueryValue(key, "", nullptr, data, &size);
+        reg.CloseKey(key);
+        return std::string(data);
+    };
+    auto set = [&reg](HKey root, const char* path, const char* data) {
+        HKey key = Create(reg, root, path);
+        reg.SetValue(key, "", kRegSz, data, static_cast<std::uint32_t>(std::strlen(data) + 1));
+        reg.CloseKey(key);
+    };
+    set(kHkeyLocalMachine, "Software\\Classes\\CLSID\\{A}\\InprocServer32", "machine.dll");
+    set(kHkeyLocalMachine, "Software\\Classes\\CLSID\\{B}\\InprocServer32", "shared.dll");
+    set(kHkeyCurrentUser, "Software\\Classes\\CLSID\\{A}\\InprocServer32", "user.dll");
+    EXPECT_EQ(server("CLSID\\{A}\\InprocServer32"), "user.dll");
+    EXPECT_EQ(server("clsid\\{b}\\InprocServer32"), "shared.dll");
+
+    // Opened for writing through the merged root, the user's key is the one
+    // written; a key only the machine has is created there.
+    set(kHkeyClassesRoot, "CLSID\\{A}\\InprocServer32", "rewritten.dll");
+    set(kHkeyClassesRoot, "CLSID\\{C}", "new");
+    EXPECT_EQ(server("CLSID\\{A}\\InprocServer32"), "rewritten.dll");
+    EXPECT_TRUE(Exists(reg, kHkeyLocalMachine, "Software\\Classes\\CLSID\\{C}"));
+    EXPECT_FALSE(Exists(reg, kHkeyCurrentUser, "Software\\Classes\\CLSID\\{C}"));
+
+    // Deleting removes the user's key first; the machine's then shows.
+    ASSERT_EQ(reg.DeleteKey(kHkeyClassesRoot, "CLSID\\{A}\\InprocServer32"), kSuccess);
+    EXPECT_FALSE(Exists(reg, kHkeyCurrentUser, "Software\\Classes\\CLSID\\{A}\\InprocServer32"));
+    EXPECT_EQ(server("CLSID\\{A}\\InprocServer32"), "machine.dll");
+    ASSERT_EQ(reg.DeleteKey(kHkeyClassesRoot, "CLSID\\{A}\\InprocServer32"), kSuccess);
+    EXPECT_EQ(server("CLSID\\{A}\\InprocServer32"), "none");
 }
 
 TEST(MemoryRegistry, The32BitViewOfMachineSoftwareIsWow6432Node) {
