@@ -13,6 +13,7 @@ declare -A corpus=(
     [reference_loader_fuzzer]=refdb/fuzz/corpus
     [zip_reader_fuzzer]=zip/fuzz/corpus
     [reg_text_fuzzer]=platform/fuzz/corpus
+    [hive_file_fuzzer]=platform/fuzz/hive-corpus
     [update_page_fuzzer]=update/fuzz/corpus
     [manifest_fuzzer]=removal/fuzz/corpus
     [menu_order_fuzzer]=shields/places/fuzz/corpus
