@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times bxcli over a Windows disk whose SOFTWARE hive holds KEYS keys (100,000
 # by default, built here), against the same registry given as .reg text, in
-# one run: opening alone (`settings list`) and a smart scan, each the median
+# one run: opening alone (`settings get rfp`) and a smart scan, each the median
 # of three runs. Prints both and the ratio. Not a test: nothing is asserted.
 #   windows_disk_benchmark.sh BIN_DIR [KEYS]
 # BIN_DIR holds bxcli, bx_make_hive and brindlex4_010907.bx of an unsanitized
@@ -11,7 +11,7 @@ set -euo pipefail
 bin=$(cd "$1" && pwd)
 keys=${2:-100000}
 dir=$(mktemp -d "${TMPDIR:-/tmp}/bx-disk-bench.XXXXXX")
-trap 'rm -rf "$dir"' EXIT
+trap '[ -n "${BX_KEEP:-}" ] || rm -rf "$dir"' EXIT
 disk="$dir/disk"
 config="$disk/Windows/System32/config"
 mkdir -p "$config" "$disk/Users/ann/AppData/Local/Microsoft/Windows" "$dir/prog"
@@ -69,8 +69,8 @@ median_ms() {
 
 hive_mb=$(du -m "$config/SOFTWARE" | cut -f1)
 reg_mb=$(du -m "$dir/machine.reg" | cut -f1)
-open_hive=$(median_ms ondisk settings list)
-open_reg=$(median_ms asreg settings list)
+open_hive=$(median_ms ondisk settings get rfp)
+open_reg=$(median_ms asreg settings get rfp)
 scan_hive=$(median_ms ondisk scan --smart --json)
 scan_reg=$(median_ms asreg scan --smart --json)
 echo "registry of $keys keys: SOFTWARE hive $hive_mb MB, .reg text $reg_mb MB"
