@@ -37,7 +37,8 @@ ColumnWidths ComputeColumnWidths(int listWindowWidth) {
 CounterTexts CounterTextsOf(const scan::ResultRows& rows) {
     int registry = rows.count(ItemKind::kRegKey) + rows.count(ItemKind::kRegValue) +
                    rows.count(ItemKind::kRegValueData);
-    int files = rows.count(ItemKind::kFile) + rows.count(ItemKind::kDirectory);
+    int files = rows.count(ItemKind::kFile) + rows.count(ItemKind::kDirectory) +
+                rows.count(ItemKind::kPrefsLine);
     return {std::to_string(registry), std::to_string(rows.count(ItemKind::kCookie)),
             std::to_string(files)};
 }

@@ -24,6 +24,8 @@ inline constexpr std::uint32_t WM_ADD_DIRECTORY_ITEM = 0x87D3;
 inline constexpr std::uint32_t WM_ADD_REGKEY_ITEM = 0x87D4;
 inline constexpr std::uint32_t WM_ADD_REGVALUE_ITEM = 0x87D5;
 inline constexpr std::uint32_t WM_ADD_REGVALUEDATA_ITEM = 0x87D6;
+// A browser preference line: wParam the entry, lParam the line.
+inline constexpr std::uint32_t WM_ADD_PREFSLINE_ITEM = 0x87D8;
 // Caller text / executable path; the handler returns 1 to allow, 0 to block.
 inline constexpr std::uint32_t WM_EXE_LAUNCH_PROMPT = 0x87D7;
 

@@ -113,6 +113,9 @@ class ConsoleObserver : public scan::ScanObserver {
     void OnRegData(refdb::SpywareEntry& entry, refdb::RegDataItem& item) override {
         rows_.AddRegData(entry, item);
     }
+    void OnPrefsLine(refdb::SpywareEntry& entry, refdb::PrefsLineItem& item) override {
+        rows_.AddPrefsLine(entry, item);
+    }
     void OnFinished() override {
         std::lock_guard lock(mutex_);
         finished_ = true;

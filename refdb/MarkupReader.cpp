@@ -395,6 +395,12 @@ bool MarkupReader::FindChildElement(std::string_view name) {
     return FindChildElementImpl(&name);
 }
 
+std::string_view MarkupReader::GetTagName() const {
+    if (currentIndex_ == 0 || nodeType_ != NodeType::kElement)
+        return {};
+    return TagName(currentIndex_);
+}
+
 bool MarkupReader::IntoElement() {
     if (currentIndex_ == 0 || nodeType_ != NodeType::kElement)
         return false;

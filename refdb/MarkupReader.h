@@ -57,6 +57,8 @@ class MarkupReader {
     // Text of the current element, entities decoded (raw for a CDATA section);
     // empty when it has child elements or is empty.
     std::string GetData() const;
+    // Name of the current element; empty when there is none.
+    std::string_view GetTagName() const;
 
     const std::string& LastError() const { return lastError_; }
 

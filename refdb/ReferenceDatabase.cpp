@@ -172,6 +172,7 @@ platform::HKey RootFromName(std::string_view name) {
 
 ReferenceDatabase::ReferenceDatabase(platform::System& system) : system_(system) {
     ComputeFolders();
+    builtIn_.emplace_back().name = kBrowserPolicyEntryName;
 }
 
 void ReferenceDatabase::ComputeFolders() {
@@ -258,6 +259,11 @@ void ReferenceDatabase::Clear() {
     executables_.clear();
     classIds_.clear();
     entries_.clear();
+    SpywareEntry& browser = builtIn_.front();
+    browser.detected = false;
+    browser.ignored = false;
+    browser.policyValues.clear();
+    browser.prefsLines.clear();
     total_ = 0;
 }
 
@@ -317,6 +323,22 @@ class ReferenceDatabase::Builder {
             entry.dangerLevel = DecimalValue(reader_.GetData());
         if (reader_.FindElement("DESCRIPTION"))
             entry.description = reader_.GetData();
+        // Last in an SW, so a loader that stops after DESCRIPTION never sees it.
+        if (Section("BROWSER")) {
+            while (reader_.FindElement()) {
+                const std::string_view tag = reader_.GetTagName();
+                if (tag == "EXTENSION") {
+                    std::string id = reader_.GetAttribute("ID");
+                    if (!id.empty())
+                        entry.extensionIds.push_back(std::move(id));
+                } else if (tag == "DOMAIN") {
+                    std::string domain = reader_.GetAttribute("NAME");
+                    if (!domain.empty())
+                        entry.hijackDomains.push_back(std::move(domain));
+                }
+            }
+            reader_.OutOfElement();
+        }
         reader_.OutOfElement();
 
         // The item lists are complete, so pointers into them stay valid.
@@ -502,6 +524,8 @@ bool ReferenceDatabase::LoadMarkup(std::string markup, std::string_view ignoreTe
                 classIds_.push_back(reader.GetAttribute("Key"));
             reader.OutOfElement();
         }
+        SpywareEntry& browser = builtIn_.front();
+        browser.ignored = std::string_view(ignoreText).find(browser.name) != std::string_view::npos;
     } catch (const std::bad_alloc&) {
         Clear();
         lastError_ = "Not enough memory to load the Reference file";

@@ -26,6 +26,7 @@ enum class ItemKind : int {
     kRegKey = 3,
     kRegValue = 4,
     kRegValueData = 5,
+    kPrefsLine = 6,
 };
 
 // The twelve version strings of a found file, in this order: CompanyName,
@@ -89,6 +90,16 @@ struct RegDataItem {
     bool deleteValue = false;  // fix is ":Delete:" in any case
 };
 
+// One line of a browser profile's preference file that a scan found, kept
+// as its exact bytes so that removal takes out that line and nothing else.
+struct PrefsLineItem {
+    std::string path;      // the preference file
+    std::string prefName;  // e.g. "browser.startup.homepage"
+    std::string data;      // the value as the line writes it, quotes removed
+    std::string line;      // the whole line, without its line end
+    bool detected = false;
+};
+
 struct SpywareEntry {
     std::string name;
     std::string description;
@@ -101,7 +112,20 @@ struct SpywareEntry {
     std::vector<RegKeyItem> regKeys;
     std::vector<RegValueItem> regValues;
     std::vector<RegDataItem> regData;
+    // From the BROWSER section: the browser extensions the program forces
+    // into browsers and the sites it sets as start page or search provider.
+    std::vector<std::string> extensionIds;
+    std::vector<std::string> hijackDomains;
+    // Browser settings a scan found for this program: policy values and
+    // preference lines. Lists, so rows that point at earlier findings stay
+    // valid while later ones are added; emptied before every scan.
+    std::list<RegValueItem> policyValues;
+    std::list<PrefsLineItem> prefsLines;
 };
+
+// The name of the built-in entry that holds the browser policies and
+// preference lines that no entry of the Reference file names.
+inline constexpr const char* kBrowserPolicyEntryName = "Browser policy set by another program";
 
 struct ExeRecord {
     std::string name;
@@ -180,6 +204,12 @@ class ReferenceDatabase {
     // Entries keep their addresses for the life of the content.
     std::deque<SpywareEntry>& entries() { return entries_; }
     const std::deque<SpywareEntry>& entries() const { return entries_; }
+    // Entries the program brings itself, not counted among the Reference
+    // file's: the one browser-policy finding, Not Critical. Scans report into
+    // it and removal and backup walk it after `entries()`.
+    std::deque<SpywareEntry>& builtInEntries() { return builtIn_; }
+    const std::deque<SpywareEntry>& builtInEntries() const { return builtIn_; }
+    SpywareEntry& browserPolicyEntry() { return builtIn_.front(); }
     const std::vector<std::string>& classIds() const { return classIds_; }
     const std::vector<ExeRecord>& executables() const { return executables_; }
     const std::vector<CacheFileRef>& cacheFiles() const { return cacheFiles_; }
@@ -201,6 +231,7 @@ class ReferenceDatabase {
     int total_ = 0;
     std::string lastError_;
     std::deque<SpywareEntry> entries_;
+    std::deque<SpywareEntry> builtIn_;
     std::vector<std::string> classIds_;
     std::vector<ExeRecord> executables_;
     std::vector<CacheFileRef> cacheFiles_;

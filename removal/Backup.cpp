@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <unordered_set>
@@ -75,6 +76,22 @@ class BackupRun {
         for (const refdb::RegDataItem& data : entry.regData) {
             if (data.detected)
                 ExportKey("RegKeyValueDataBackup", data.root, data.keyPath);
+        }
+        for (const refdb::RegValueItem& value : entry.policyValues) {
+            if (value.detected)
+                ExportKey("RegKeyValueBackup", value.root, value.keyPath);
+        }
+        // A preference file is saved whole, once, as it was before the
+        // rewrite; a second profile's file of the same name would replace it
+        // in the flat archive, so only the first is kept.
+        for (const refdb::PrefsLineItem& line : entry.prefsLines) {
+            if (!line.detected)
+                continue;
+            const std::string name(text::FileName(line.path));
+            if (!savedPrefs_.insert(name).second)
+                continue;
+            files_.CopyFile(line.path, text::JoinPath(scratch_, name), false);
+            Record(FileRecord(entry.name, name, text::ParentPath(line.path)));
         }
         // Zip archives already saved for this entry, by file name.
         std::unordered_set<std::string, text::HashNoCase, text::EqualNoCase> archives;
@@ -182,20 +199,23 @@ class BackupRun {
     std::string manifest_;
     std::function<std::uint32_t()> tickCount_;
     std::set<std::uint32_t> usedTicks_;
+    std::unordered_set<std::string, text::HashNoCase, text::EqualNoCase> savedPrefs_;
     int records_ = 0;
 };
 
 bool WriteArchive(platform::FileSystem& files, const std::string& path, BackupRun& run,
-                  const std::deque<refdb::SpywareEntry>& entries) {
+                  std::initializer_list<const std::deque<refdb::SpywareEntry>*> lists) {
     platform::Status error = platform::kSuccess;
     std::unique_ptr<platform::FileWriter> out = files.OpenWrite(path, false, &error);
     if (!out)
         return false;
     zip::FileWriterSink sink(*out);
     zip::Writer writer(sink);
-    for (const refdb::SpywareEntry& entry : entries) {
-        if (entry.detected)
-            run.BackUpEntry(entry);
+    for (const std::deque<refdb::SpywareEntry>* entries : lists) {
+        for (const refdb::SpywareEntry& entry : *entries) {
+            if (entry.detected)
+                run.BackUpEntry(entry);
+        }
     }
     // No archive rather than one that cannot be restored.
     const bool saved = !run.ManifestLost();
@@ -255,8 +275,11 @@ void AppendManifestRecord(platform::FileSystem& files, std::string_view manifest
     files.AppendFile(manifestPath, record);
 }
 
-bool CreateBackup(platform::System& system, const std::deque<refdb::SpywareEntry>& entries,
-                  const BackupOptions& options) {
+namespace {
+
+bool CreateBackupOf(platform::System& system,
+                    std::initializer_list<const std::deque<refdb::SpywareEntry>*> lists,
+                    const BackupOptions& options) {
     if (options.busy)
         options.busy(true);
     BackupRun run(system, options);
@@ -269,7 +292,7 @@ bool CreateBackup(platform::System& system, const std::deque<refdb::SpywareEntry
     if (!system.files.IsDirectory(folder))
         system.files.CreateDirectory(folder);
     const std::string archive = BackupArchivePath(folder, system.clock.Now());
-    const bool written = WriteArchive(system.files, archive, run, entries);
+    const bool written = WriteArchive(system.files, archive, run, lists);
     if (written) {
         run.RemoveScratchFolder();
         if (options.archivePath != nullptr)
@@ -278,6 +301,18 @@ bool CreateBackup(platform::System& system, const std::deque<refdb::SpywareEntry
     if (options.busy)
         options.busy(false);
     return written;
+}
+
+}  // namespace
+
+bool CreateBackup(platform::System& system, const std::deque<refdb::SpywareEntry>& entries,
+                  const BackupOptions& options) {
+    return CreateBackupOf(system, {&entries}, options);
+}
+
+bool CreateBackup(platform::System& system, const refdb::ReferenceDatabase& database,
+                  const BackupOptions& options) {
+    return CreateBackupOf(system, {&database.entries(), &database.builtInEntries()}, options);
 }
 
 }  // namespace removal

@@ -54,9 +54,8 @@ struct BackupOptions {
 // left for the next backup to empty.
 bool CreateBackup(platform::System& system, const std::deque<refdb::SpywareEntry>& entries,
                   const BackupOptions& options = {});
-inline bool CreateBackup(platform::System& system, const refdb::ReferenceDatabase& database,
-                         const BackupOptions& options = {}) {
-    return CreateBackup(system, database.entries(), options);
-}
+// The database's entries and then its built-in ones, into one archive.
+bool CreateBackup(platform::System& system, const refdb::ReferenceDatabase& database,
+                  const BackupOptions& options = {});
 
 }  // namespace removal

@@ -72,6 +72,13 @@ void ClearDetections(refdb::ReferenceDatabase& database,
             item.detected = false;
         for (auto& item : entry.regData)
             item.detected = false;
+        entry.policyValues.clear();
+        entry.prefsLines.clear();
+    }
+    for (refdb::SpywareEntry& entry : database.builtInEntries()) {
+        entry.detected = false;
+        entry.policyValues.clear();
+        entry.prefsLines.clear();
     }
     if (foundPairs == nullptr)
         return;
@@ -101,8 +108,7 @@ RemovalOutcome RemoveSelectedItems(RemovalRequest& request) {
     CloseBrowserWindows(request.system.processes, request.prompts);
     const bool restartNeeded = request.view.RunRemovalDialog(
         static_cast<int>(request.rows.size()), [&request](RemovalProgress& progress) {
-            return RunRemovalPass(request.system, request.database.entries(), &progress,
-                                  request.logPath);
+            return RunRemovalPass(request.system, request.database, &progress, request.logPath);
         });
     RemovalOutcome outcome = RemovalOutcome::kRemoved;
     if (restartNeeded && !request.restartAllowed) {

@@ -2,9 +2,13 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "browser/PrefsFile.h"
 #include "platform/Text.h"
 #include "registry/RegistryHelper.h"
 #include "registry/RegistryKey.h"
@@ -37,13 +41,15 @@ class Pass {
     Pass(platform::System& system, RemovalProgress* progress)
         : system_(system), helper_(system.registry), log_(system), progress_(progress) {}
 
-    bool Run(std::deque<refdb::SpywareEntry>& entries, std::string* logPath) {
+    bool Run(std::initializer_list<std::deque<refdb::SpywareEntry>*> lists, std::string* logPath) {
         log_.Open();
         if (logPath != nullptr)
             *logPath = log_.path();
-        for (refdb::SpywareEntry& entry : entries) {
-            if (entry.detected)
-                RemoveEntry(entry);
+        for (std::deque<refdb::SpywareEntry>* entries : lists) {
+            for (refdb::SpywareEntry& entry : *entries) {
+                if (entry.detected)
+                    RemoveEntry(entry);
+            }
         }
         return restartNeeded_;
     }
@@ -78,11 +84,27 @@ class Pass {
             log_.Write("\r\n[Value Deleted]\r\nKey : " + where);
             Step();
         }
+        for (const refdb::RegValueItem& value : entry.policyValues) {
+            if (!value.detected)
+                continue;
+            const std::string where =
+                KeyText(value.root, value.keyPath) + "\r\nValue : " + value.valueName + "\r\n";
+            log_.Write("\r\n[Deleting Value...]\r\nKey : " + where);
+            const platform::Status status =
+                helper_.DeleteValue(value.root, value.keyPath, value.valueName);
+            if (status == platform::kSuccess || status == platform::kErrorFileNotFound)
+                log_.Write("\r\n[Value Deleted]\r\nKey : " + where);
+            else
+                log_.Write("\r\n[Value Deletion Failed (" + Number(status) +
+                           ")]\r\nKey : " + where);
+            Step();
+        }
         log_.Write("Fixing RegValue data" + entry.name + "...\r\n");
         for (const refdb::RegDataItem& data : entry.regData) {
             if (data.detected)
                 FixValueData(data);
         }
+        RemovePrefsLines(entry);
         log_.Write("Removing Cookies " + entry.name + "...\r\n");
         for (const refdb::CookieItem& cookie : entry.cookies) {
             if (!cookie.detected)
@@ -161,6 +183,44 @@ class Pass {
         Step();
     }
 
+    // Each preference file is rewritten once, without the detected lines.
+    void RemovePrefsLines(const refdb::SpywareEntry& entry) {
+        std::set<std::string, text::LessNoCase> done;
+        for (const refdb::PrefsLineItem& first : entry.prefsLines) {
+            if (!first.detected || !done.insert(first.path).second)
+                continue;
+            std::vector<const refdb::PrefsLineItem*> lines;
+            for (const refdb::PrefsLineItem& item : entry.prefsLines) {
+                if (item.detected && text::EqualsNoCase(item.path, first.path))
+                    lines.push_back(&item);
+            }
+            for (const refdb::PrefsLineItem* item : lines) {
+                log_.Write("\r\n[Removing Preference...]\r\nFile : " + item->path +
+                           "\r\nLine : " + item->line + "\r\n");
+            }
+            int removed = 0;
+            const platform::Status status = browser::RemovePrefsLines(
+                system_.files, first.path,
+                [&](const browser::PrefsLine&, std::string_view text) {
+                    for (const refdb::PrefsLineItem* item : lines) {
+                        if (text == item->line)
+                            return true;
+                    }
+                    return false;
+                },
+                &removed);
+            if (status == platform::kSuccess) {
+                log_.Write("\r\n[Preferences Removed]\r\nFile : " + first.path +
+                           "\r\nLines : " + Number(removed) + "\r\n");
+            } else {
+                log_.Write("\r\n[Preference Removal Failed (" + Number(status) +
+                           ")]\r\nFile : " + first.path + "\r\n");
+            }
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                Step();
+        }
+    }
+
     void RemoveCookies(const refdb::CookieItem& cookie) {
         for (const std::string& path : CookieFiles(system_.files, cookie)) {
             if (DeleteDetectedFile(system_.files, path) == platform::kSuccess)
@@ -233,7 +293,12 @@ class Pass {
 
 bool RunRemovalPass(platform::System& system, std::deque<refdb::SpywareEntry>& entries,
                     RemovalProgress* progress, std::string* logPath) {
-    return Pass(system, progress).Run(entries, logPath);
+    return Pass(system, progress).Run({&entries}, logPath);
+}
+
+bool RunRemovalPass(platform::System& system, refdb::ReferenceDatabase& database,
+                    RemovalProgress* progress, std::string* logPath) {
+    return Pass(system, progress).Run({&database.entries(), &database.builtInEntries()}, logPath);
 }
 
 }  // namespace removal

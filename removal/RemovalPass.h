@@ -23,5 +23,8 @@ class RemovalProgress {
 // log's path (empty when no log could be written).
 bool RunRemovalPass(platform::System& system, std::deque<refdb::SpywareEntry>& entries,
                     RemovalProgress* progress = nullptr, std::string* logPath = nullptr);
+// The same over the database's entries and then its built-in ones, in one log.
+bool RunRemovalPass(platform::System& system, refdb::ReferenceDatabase& database,
+                    RemovalProgress* progress = nullptr, std::string* logPath = nullptr);
 
 }  // namespace removal

@@ -43,6 +43,8 @@ const char* KindText(refdb::ItemKind kind) {
             return "RegValue";
         case refdb::ItemKind::kRegValueData:
             return "RegValueData";
+        case refdb::ItemKind::kPrefsLine:
+            return "PrefsLine";
     }
     return "";
 }
@@ -79,6 +81,10 @@ std::string RegDataLocation(const refdb::RegDataItem& item) {
     const std::string& valueName = item.matchedName.empty() ? item.valueName : item.matchedName;
     return Joined(refdb::RootName(item.root), item.keyPath) + " (Value : " + valueName +
            ") (Data : " + item.data + ")";
+}
+
+std::string PrefsLineLocation(const refdb::PrefsLineItem& item) {
+    return item.path + " (Pref : " + item.prefName + ") (Data : " + item.data + ")";
 }
 
 template <typename Item>
@@ -127,6 +133,10 @@ bool ResultRows::AddRegValue(refdb::SpywareEntry& entry, refdb::RegValueItem& it
 
 bool ResultRows::AddRegData(refdb::SpywareEntry& entry, refdb::RegDataItem& item) {
     return Add(entry, item, &RegDataLocation);
+}
+
+bool ResultRows::AddPrefsLine(refdb::SpywareEntry& entry, refdb::PrefsLineItem& item) {
+    return Add(entry, item, &PrefsLineLocation);
 }
 
 void ResultRows::Clear() {

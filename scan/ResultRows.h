@@ -17,7 +17,7 @@ namespace scan {
 // The detection behind a row; the alternatives are in ItemKind order.
 using DetectionPointer =
     std::variant<refdb::FileItem*, refdb::CookieItem*, refdb::DirectoryItem*, refdb::RegKeyItem*,
-                 refdb::RegValueItem*, refdb::RegDataItem*>;
+                 refdb::RegValueItem*, refdb::RegDataItem*, refdb::PrefsLineItem*>;
 
 // The item data of a row: its kind, its entry and its detection, all owned by
 // the database.
@@ -43,9 +43,10 @@ struct ResultRow {
     RowData data;
 };
 
-inline constexpr std::size_t kKindCount = 6;
+inline constexpr std::size_t kKindCount = 7;
 
-// "File", "Cookie", "Directory", "RegKey", "RegValue", "RegValueData".
+// "File", "Cookie", "Directory", "RegKey", "RegValue", "RegValueData",
+// "PrefsLine".
 const char* KindText(refdb::ItemKind kind);
 
 // The location texts of the results list.
@@ -55,6 +56,7 @@ std::string DirectoryLocation(const refdb::DirectoryItem& item);
 std::string RegKeyLocation(const refdb::RegKeyItem& item);
 std::string RegValueLocation(const refdb::RegValueItem& item);
 std::string RegDataLocation(const refdb::RegDataItem& item);
+std::string PrefsLineLocation(const refdb::PrefsLineItem& item);
 
 class ResultRows {
   public:
@@ -68,6 +70,7 @@ class ResultRows {
     bool AddRegKey(refdb::SpywareEntry& entry, refdb::RegKeyItem& item);
     bool AddRegValue(refdb::SpywareEntry& entry, refdb::RegValueItem& item);
     bool AddRegData(refdb::SpywareEntry& entry, refdb::RegDataItem& item);
+    bool AddPrefsLine(refdb::SpywareEntry& entry, refdb::PrefsLineItem& item);
 
     // Empties the list and sets every counter to 0.
     void Clear();

@@ -25,6 +25,8 @@ class ScanObserver {
     virtual void OnRegKey(refdb::SpywareEntry& entry, refdb::RegKeyItem& item) = 0;
     virtual void OnRegValue(refdb::SpywareEntry& entry, refdb::RegValueItem& item) = 0;
     virtual void OnRegData(refdb::SpywareEntry& entry, refdb::RegDataItem& item) = 0;
+    // A browser preference line; receivers that list no such rows keep this.
+    virtual void OnPrefsLine(refdb::SpywareEntry&, refdb::PrefsLineItem&) {}
     // The scan ended (finished or stopped); sent exactly once per scan.
     virtual void OnFinished() = 0;
 };

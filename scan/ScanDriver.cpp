@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "scan/BrowserChecks.h"
 #include "scan/FileChecks.h"
 #include "scan/RegistryChecks.h"
 
@@ -171,6 +172,7 @@ void RunSmartScan(ScanContext& context) {
         ScanVariableFiles(context, folders[refdb::kFolderWindows], pathless, false);
         ScanVariableFiles(context, folders[refdb::kFolderSystem], pathless, false);
     }
+    CheckBrowserSettings(context);
     SearchSystemDrive(context, nameWork);
 
     checksumWork.clear();
@@ -232,6 +234,13 @@ void ResetDetections(refdb::ReferenceDatabase& database) {
             item.detected = false;
         for (refdb::RegDataItem& item : entry.regData)
             item.detected = false;
+        entry.policyValues.clear();
+        entry.prefsLines.clear();
+        entry.detected = false;
+    }
+    for (refdb::SpywareEntry& entry : database.builtInEntries()) {
+        entry.policyValues.clear();
+        entry.prefsLines.clear();
         entry.detected = false;
     }
     for (const refdb::CacheFileRef& ref : database.cacheFiles()) {

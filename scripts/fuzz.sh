@@ -18,6 +18,7 @@ declare -A corpus=(
     [manifest_fuzzer]=removal/fuzz/corpus
     [menu_order_fuzzer]=shields/places/fuzz/corpus
     [launch_message_fuzzer]=realtime/fuzz/corpus
+    [prefs_lines_fuzzer]=browser/fuzz/corpus
 )
 targets=("$@")
 ((${#targets[@]})) || targets=("${!corpus[@]}")

@@ -587,7 +587,8 @@ void CMainDialog::OnDestroy() {
 }
 
 bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    if (closing_ && message >= WM_SCAN_FINISHED && message <= WM_ADD_REGVALUEDATA_ITEM)
+    if (closing_ && ((message >= WM_SCAN_FINISHED && message <= WM_ADD_REGVALUEDATA_ITEM) ||
+                     message == WM_ADD_PREFSLINE_ITEM))
         return true;
     switch (message) {
         case WM_ERASEBKGND: {
@@ -635,6 +636,7 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         case WM_ADD_REGKEY_ITEM:
         case WM_ADD_REGVALUE_ITEM:
         case WM_ADD_REGVALUEDATA_ITEM:
+        case WM_ADD_PREFSLINE_ITEM:
             AddDetection(message, wParam, lParam);
             return true;
         case WM_SHIELD_KEY_CHANGED:

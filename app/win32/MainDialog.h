@@ -93,6 +93,7 @@ class CMainDialog : public ui::CDialog,
     void OnRegKey(refdb::SpywareEntry& entry, refdb::RegKeyItem& item) override;
     void OnRegValue(refdb::SpywareEntry& entry, refdb::RegValueItem& item) override;
     void OnRegData(refdb::SpywareEntry& entry, refdb::RegDataItem& item) override;
+    void OnPrefsLine(refdb::SpywareEntry& entry, refdb::PrefsLineItem& item) override;
     void OnFinished() override;
     void SendDetection(UINT message, refdb::SpywareEntry& entry, void* item);
     void PaintProgress(std::string_view text, int scannedCount);

@@ -98,6 +98,9 @@ void CMainDialog::OnRegValue(refdb::SpywareEntry& entry, refdb::RegValueItem& it
 void CMainDialog::OnRegData(refdb::SpywareEntry& entry, refdb::RegDataItem& item) {
     SendDetection(WM_ADD_REGVALUEDATA_ITEM, entry, &item);
 }
+void CMainDialog::OnPrefsLine(refdb::SpywareEntry& entry, refdb::PrefsLineItem& item) {
+    SendDetection(WM_ADD_PREFSLINE_ITEM, entry, &item);
+}
 
 void CMainDialog::OnFinished() {
     if (!EnterCallback())
@@ -173,6 +176,9 @@ bool CMainDialog::AddDetection(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_ADD_REGVALUEDATA_ITEM:
             added = rows.AddRegData(entry, *reinterpret_cast<refdb::RegDataItem*>(lParam));
+            break;
+        case WM_ADD_PREFSLINE_ITEM:
+            added = rows.AddPrefsLine(entry, *reinterpret_cast<refdb::PrefsLineItem*>(lParam));
             break;
         default:
             break;
