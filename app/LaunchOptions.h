@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Messages.h"
 #include "removal/Prompts.h"
+#include "settings/Messages.h"
 
 namespace app {
 

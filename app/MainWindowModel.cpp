@@ -1,10 +1,10 @@
 #include "app/MainWindowModel.h"
 
-#include "app/Messages.h"
 #include "platform/Text.h"
 #include "refdb/IgnoreList.h"
 #include "registry/RegistryHelper.h"
 #include "scan/ScanLog.h"
+#include "settings/Messages.h"
 #include "settings/Strings.h"
 
 namespace app {

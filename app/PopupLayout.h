@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "app/Geometry.h"
-#include "app/Messages.h"
+#include "settings/Messages.h"
 
 namespace app {
 

@@ -1,6 +1,6 @@
 #include "app/Preferences.h"
 
-#include "app/Messages.h"
+#include "settings/Messages.h"
 #include "settings/Strings.h"
 
 namespace app {

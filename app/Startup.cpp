@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/Messages.h"
+#include "settings/Messages.h"
 
 namespace app {
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "app/Geometry.h"
-#include "app/Messages.h"
 #include "removal/Prompts.h"
+#include "settings/Messages.h"
 #include "settings/SettingsStore.h"
 #include "shields/Switches.h"
 

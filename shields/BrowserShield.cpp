@@ -1,7 +1,7 @@
 #include "shields/BrowserShield.h"
 
-#include "app/Messages.h"
 #include "platform/Text.h"
+#include "settings/Messages.h"
 #include "shields/RegistryText.h"
 
 namespace shields {

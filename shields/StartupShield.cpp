@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/Messages.h"
 #include "platform/ScopedKey.h"
 #include "platform/Text.h"
+#include "settings/Messages.h"
 #include "shields/RegistryText.h"
 
 namespace shields {

@@ -1,6 +1,6 @@
 #include "shields/Switches.h"
 
-#include "app/Messages.h"
+#include "settings/Messages.h"
 
 namespace shields {
 

@@ -5,11 +5,11 @@
 #include <deque>
 #include <string>
 
-#include "app/Messages.h"
 #include "app/tests/ScriptedPrompts.h"
 #include "platform/tests/support/TestSystem.h"
 #include "refdb/Scramble.h"
 #include "registry/RegistryHelper.h"
+#include "settings/Messages.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "app/Messages.h"
 #include "app/win32/BackgroundPainter.h"
 #include "app/win32/res/MainIds.h"
+#include "settings/Messages.h"
 
 namespace app {
 

@@ -9,11 +9,13 @@
 #include "app/win32/LoadSignaturesDialog.h"
 #include "app/win32/SingleInstance.h"
 #include "app/win32/dialogs/IgnoreListDialog.h"
+#include "app/win32/dialogs/NotificationPopup.h"
 #include "app/win32/dialogs/PreferencesDialog.h"
 #include "app/win32/dialogs/RestoreDialogs.h"
 #include "app/win32/dialogs/UpdateDialogs.h"
 #include "app/win32/res/MainIds.h"
 #include "platform/win32/WideText.h"
+#include "schedule/ScheduleForm.h"
 #include "settings/Strings.h"
 #include "shields/places/win32/FavoritesNotify.h"
 #include "shields/win32/ConfigureShieldsDialog.h"
@@ -398,10 +400,21 @@ bool CMainDialog::OnCommand(int id, int code) {
             shields.DoModal();
             return true;
         }
-        case commands::kScanScheduling:
-            if (schedule_.RunDialog(hwnd()))
-                schedule_.Arm(hwnd());
+        case commands::kScanScheduling: {
+            std::string nextScan;
+            if (!schedule_.RunDialog(hwnd(), &nextScan))
+                return true;
+            if (!nextScan.empty()) {
+                // The popup outlives the dialog: it slides out by itself.
+                schedulePopup_ = std::make_unique<CNotificationPopup>();
+                schedulePopup_->notifyMode = true;
+                schedulePopup_->title = schedule::kScheduledTitle;
+                schedulePopup_->message = nextScan;
+                schedulePopup_->Show();
+            }
+            schedule_.Arm(hwnd());
             return true;
+        }
         case commands::kConfigureShields:
             OnConfigureShields();
             return true;

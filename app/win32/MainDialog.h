@@ -141,6 +141,7 @@ class CMainDialog : public ui::CDialog,
     update::UpdatePrompts& updatePrompts_;
     MainWindowModel model_;
     schedule::CScanSchedule schedule_;
+    std::unique_ptr<CNotificationPopup> schedulePopup_;
     CMinimizeNoticeDialog ownNotice_;
     MinimizeNotice* notice_ = &ownNotice_;
     std::unique_ptr<TrayIcon> tray_;

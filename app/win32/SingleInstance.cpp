@@ -1,7 +1,7 @@
 #include "app/win32/SingleInstance.h"
 
-#include "app/Messages.h"
 #include "platform/win32/WideText.h"
+#include "settings/Messages.h"
 
 namespace app {
 

@@ -1,10 +1,10 @@
 // The main window's tray icon over the secondary windows' `CSystemTray`.
 #include <utility>
 
-#include "app/Messages.h"
 #include "app/TrayModel.h"
 #include "app/win32/TrayIcon.h"
 #include "app/win32/dialogs/SystemTray.h"
+#include "settings/Messages.h"
 
 namespace app {
 namespace {

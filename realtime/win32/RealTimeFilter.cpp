@@ -2,10 +2,10 @@
 
 #include <atomic>
 
-#include "app/Messages.h"
 #include "inject/Injection.h"
 #include "platform/win32/WideText.h"
 #include "realtime/LaunchMessage.h"
+#include "settings/Messages.h"
 
 namespace realtime {
 

@@ -1,6 +1,5 @@
 #include "schedule/win32/ScanSchedule.h"
 
-#include "app/win32/dialogs/NotificationPopup.h"
 #include "schedule/ArmSchedule.h"
 #include "schedule/ScheduleForm.h"
 #include "schedule/win32/ScheduleDialog.h"
@@ -39,19 +38,12 @@ std::string CScanSchedule::Arm(HWND mainWindow) {
     return {};
 }
 
-bool CScanSchedule::RunDialog(HWND owner) {
+bool CScanSchedule::RunDialog(HWND owner, std::string* nextScan) {
     CScheduleDialog dialog(system_, owner);
     dialog.SetPrompts(prompts_);
     if (dialog.DoModal() != IDOK)
         return false;
-    if (!dialog.nextScan.empty()) {
-        // The popup outlives the dialog: it slides out by itself.
-        popup_ = std::make_unique<app::CNotificationPopup>();
-        popup_->notifyMode = true;
-        popup_->title = kScheduledTitle;
-        popup_->message = dialog.nextScan;
-        popup_->Show();
-    }
+    *nextScan = dialog.nextScan;
     return true;
 }
 

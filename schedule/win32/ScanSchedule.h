@@ -1,16 +1,12 @@
 #pragma once
 // Scheduled scans as the main window runs them: `ArmSchedule` over the
-// schedule waiter, and "&Scan Scheduling" with its "Scan Scheduled" popup.
+// schedule waiter, and "&Scan Scheduling".
 #include <memory>
 #include <string>
 
 #include "platform/System.h"
 #include "removal/Prompts.h"
 #include "schedule/win32/ScheduleWaiter.h"
-
-namespace app {
-class CNotificationPopup;
-}
 
 namespace schedule {
 
@@ -26,10 +22,10 @@ class CScanSchedule {
     // Without a schedule nothing stays armed. Returns the display text,
     // empty when nothing was armed.
     std::string Arm(HWND mainWindow);
-    // "&Scan Scheduling": runs `CScheduleDialog`; after OK with a schedule,
-    // the "Scan Scheduled" popup names the next scan. True on OK (then arm
-    // again).
-    bool RunDialog(HWND owner);
+    // "&Scan Scheduling": runs `CScheduleDialog`. True on OK (then arm
+    // again); `nextScan` gets the next scan's display text for the "Scan
+    // Scheduled" popup, empty when no schedule was set.
+    bool RunDialog(HWND owner, std::string* nextScan);
 
     CScheduleWaiter& waiter() { return waiter_; }
 
@@ -37,7 +33,6 @@ class CScanSchedule {
     platform::System& system_;
     removal::Prompts& prompts_;
     CScheduleWaiter waiter_;
-    std::unique_ptr<app::CNotificationPopup> popup_;
 };
 
 }  // namespace schedule

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/Messages.h"
+#include "settings/Messages.h"
 
 namespace schedule {
 

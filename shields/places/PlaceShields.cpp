@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/Messages.h"
 #include "platform/Text.h"
+#include "settings/Messages.h"
 
 namespace shields {
 

@@ -2,9 +2,9 @@
 // scripted answerer.
 #include <gtest/gtest.h>
 
-#include "app/Messages.h"
 #include "platform/tests/support/TestSystem.h"
 #include "registry/RegistryHelper.h"
+#include "settings/Messages.h"
 #include "shields/BrowserShield.h"
 #include "shields/ShieldMonitor.h"
 #include "shields/tests/ScriptedPopup.h"

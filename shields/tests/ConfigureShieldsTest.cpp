@@ -2,9 +2,9 @@
 // writes, then applied by reloading the shield settings.
 #include <gtest/gtest.h>
 
-#include "app/Messages.h"
 #include "platform/tests/support/TestSystem.h"
 #include "registry/RegistryHelper.h"
+#include "settings/Messages.h"
 #include "shields/BrowserShield.h"
 #include "shields/ConfigureShields.h"
 #include "shields/ShieldMonitor.h"

@@ -5,9 +5,9 @@
 
 #include <functional>
 
-#include "app/Messages.h"
 #include "platform/tests/support/TestSystem.h"
 #include "registry/RegistryHelper.h"
+#include "settings/Messages.h"
 #include "shields/ShieldMonitor.h"
 #include "shields/tests/ScriptedPopup.h"
 

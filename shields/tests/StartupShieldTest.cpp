@@ -2,9 +2,9 @@
 // the 32-bit view, and the two Startup folders on a mapped drive.
 #include <gtest/gtest.h>
 
-#include "app/Messages.h"
 #include "platform/tests/support/TestSystem.h"
 #include "registry/RegistryHelper.h"
+#include "settings/Messages.h"
 #include "shields/RegistryText.h"
 #include "shields/ShieldMonitor.h"
 #include "shields/StartupShield.h"

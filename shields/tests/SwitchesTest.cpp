@@ -1,9 +1,9 @@
 // The switches as the settings hold them and as the tray's items flip them.
 #include <gtest/gtest.h>
 
-#include "app/Messages.h"
 #include "platform/tests/support/TestSystem.h"
 #include "registry/RegistryHelper.h"
+#include "settings/Messages.h"
 #include "shields/Switches.h"
 
 namespace {

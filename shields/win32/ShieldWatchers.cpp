@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/Messages.h"
 #include "platform/win32/WideText.h"
+#include "settings/Messages.h"
 
 namespace shields::win32 {
 

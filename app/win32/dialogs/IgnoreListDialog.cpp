@@ -1,7 +1,7 @@
 #include "app/win32/dialogs/IgnoreListDialog.h"
 
-#include "app/Messages.h"
 #include "app/win32/dialogs/DialogIds.h"
+#include "settings/Messages.h"
 
 namespace app {
 

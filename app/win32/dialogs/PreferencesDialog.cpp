@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "app/Messages.h"
 #include "app/win32/dialogs/DialogIds.h"
 #include "app/win32/dialogs/UpdateDialogs.h"
 #include "platform/win32/WideText.h"
+#include "settings/Messages.h"
 
 namespace app {
 

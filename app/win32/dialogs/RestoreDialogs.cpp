@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "app/Messages.h"
 #include "app/dialogs/DialogTexts.h"
 #include "app/win32/dialogs/DialogIds.h"
+#include "settings/Messages.h"
 
 namespace app {
 

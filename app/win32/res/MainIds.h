@@ -2,7 +2,7 @@
 // the loading, scan settings, About and tray notice dialogs, their menus,
 // bitmaps and strings. Plain #defines: the resource compiler reads this file
 // too. Numbers the program's outside contract fixes are used as they are
-// (app/Messages.h names the same ones for C++); the rest lie in 40000-44999.
+// (settings/Messages.h names the same ones for C++); the rest lie in 40000-44999.
 #pragma once
 
 // Dialogs.

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <set>
 
-#include "app/Messages.h"
 #include "app/ScanSettings.h"
 #include "app/Startup.h"
 #include "app/win32/MainDialog.h"
@@ -17,6 +16,7 @@
 #include "platform/win32/Win32System.h"
 #include "refdb/Scramble.h"
 #include "registry/RegistryHelper.h"
+#include "settings/Messages.h"
 #include "settings/Strings.h"
 #include "ui/Screenshot.h"
 

@@ -9,13 +9,13 @@
 #include <fstream>
 #include <map>
 
-#include "app/Messages.h"
 #include "app/Startup.h"
 #include "app/win32/MainDialog.h"
 #include "app/win32/tests/GuiTestSupport.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32System.h"
 #include "removal/Restore.h"
+#include "settings/Messages.h"
 #include "ui/Screenshot.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <thread>
 
-#include "app/Messages.h"
 #include "realtime/LaunchMessage.h"
 #include "realtime/win32/RealTimeFilter.h"
+#include "settings/Messages.h"
 
 namespace {
 

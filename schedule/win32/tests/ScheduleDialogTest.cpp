@@ -1,13 +1,13 @@
 // "Add a Schedule" and the schedule waiter, driven in-process.
 #include <gtest/gtest.h>
 
-#include "app/Messages.h"
 #include "app/win32/dialogs/tests/DialogTestSupport.h"
 #include "schedule/ScanTime.h"
 #include "schedule/ScheduleForm.h"
 #include "schedule/win32/ScheduleDialog.h"
 #include "schedule/win32/ScheduleIds.h"
 #include "schedule/win32/ScheduleWaiter.h"
+#include "settings/Messages.h"
 #include "settings/SettingsStore.h"
 
 namespace {

@@ -7,7 +7,6 @@
 
 #include <atomic>
 
-#include "app/Messages.h"
 #include "app/Startup.h"
 #include "app/TrayModel.h"
 #include "app/win32/MainDialog.h"
@@ -18,6 +17,7 @@
 #include "refdb/Scramble.h"
 #include "schedule/ScanTime.h"
 #include "schedule/win32/ScheduleIds.h"
+#include "settings/Messages.h"
 #include "ui/Screenshot.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/Messages.h"
 #include "platform/tests/support/TestSystem.h"
 #include "refdb/ReferenceDatabase.h"
+#include "settings/Messages.h"
 #include "shields/ShieldMonitor.h"
 #include "shields/tests/ScriptedPopup.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
 #include "app/win32/dialogs/DialogIds.h"
 #include "app/win32/dialogs/NotificationPopup.h"
 #include "app/win32/dialogs/tests/DialogTestSupport.h"
+#include "settings/Messages.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include <vector>
 
-#include "app/Messages.h"
 #include "app/win32/dialogs/SystemTray.h"
 #include "app/win32/dialogs/tests/DialogTestSupport.h"
 #include "platform/win32/WideText.h"
+#include "settings/Messages.h"
 
 #include <shellapi.h>
 
