@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdint>
 
+#include "platform/Text.h"
+
 namespace browser {
 namespace {
 
@@ -10,29 +12,6 @@ constexpr std::string_view kStatements[] = {"user_pref", "sticky_pref", "pref"};
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 // A cursor over one line's bytes; every read is bounds-checked.
@@ -101,7 +80,7 @@ class LineScanner {
                         return false;
                     std::uint32_t code = 0;
                     for (std::size_t i = 0; i < digits; ++i) {
-                        const int d = HexDigit(s_[pos_ + i]);
+                        const int d = text::HexDigit(s_[pos_ + i]);
                         if (d < 0)
                             return false;
                         code = code * 16 + static_cast<std::uint32_t>(d);
@@ -110,7 +89,7 @@ class LineScanner {
                     if (e == 'x')
                         *out += static_cast<char>(code);
                     else
-                        AppendUtf8(*out, code);
+                        text::AppendUtf8(*out, code);
                     break;
                 }
                 default:
