@@ -71,6 +71,11 @@ ask() {
     [ "$text" = "$2" ] || e2e_fail "popup \"$1\" says: $text; expected: $2"
     if [ -n "${4:-}" ]; then
         sleep 0.8  # slid in
+        # The whole desktop first: under Wine a window's own picture taken
+        # from another process can still be black until the screen has been
+        # read once after it was painted.
+        probe shot - "C:\\$4_desktop.png" && cp "$WINEPREFIX/drive_c/$4_desktop.png" "$shots/" ||
+            e2e_fail "no picture of the desktop with $4"
         probe shot "$1" "C:\\$4.png" && cp "$WINEPREFIX/drive_c/$4.png" "$shots/" ||
             e2e_fail "no picture of $4"
     fi
@@ -168,6 +173,7 @@ probe visible "$startup_title" 10000 || e2e_fail "no repeated notification"
     "An Attempt was made to Add (Evil.lnk) to startup Programs, You did not authorize the change." ] ||
     e2e_fail "repeated: $(probe text "$startup_title" $popup_message)"
 sleep 0.8
+probe shot - 'C:\alert_repeat_desktop.png' || true
 probe shot "$startup_title" 'C:\alert_repeat.png' && cp "$WINEPREFIX/drive_c/alert_repeat.png" "$shots/" || true
 probe gone "$startup_title" 20000 || e2e_fail "the repeated notification did not close by itself"
 probe command 'Brindlex v5.0' 32781 || e2e_fail "no show command"
